@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Orvo
+# need, asking apt only for those that are missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libjpeg62-turbo-dev libpng-dev libsdl2-dev libopenmpt-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+)
+if [ "${1:-}" = "--test" ]; then
+  # Whole-program tests: a real X server, key presses, screenshots, audio checks.
+  packages+=(xvfb xdotool imagemagick sox x11-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: a normal
+# optimised build and one with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh --test
+
+jobs=$(nproc)
+for variant in release sanitize; do
+  dir=build/$variant
+  flags=(-DCMAKE_BUILD_TYPE=Release)
+  [ "$variant" = sanitize ] && flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_SANITIZE=ON)
+  echo "== $variant build" >&2
+  cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== $variant tests" >&2
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure
+done

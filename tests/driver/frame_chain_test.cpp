@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "driver/frame_chain.h"
+
+TEST(FrameParameters, AtTimeZero) {
+    const frame_chain::FrameParameters p = frame_chain::frame_parameters(0);
+    EXPECT_EQ(p.s, 220.0f);
+    EXPECT_EQ(p.c, 420.0f);
+    EXPECT_EQ(p.zoom, 220.0f * 0.01f + 2.0f);
+    EXPECT_EQ(p.angle, 0.0f);
+    EXPECT_EQ(p.light_column, 220);
+    EXPECT_EQ(p.light_row, 420);
+}
+
+TEST(FrameParameters, PrecisionsAndTruncation) {
+    for (int32_t t : {1, 999, 3141, -5000, 123456, -2147483647 - 1, 2147483647}) {
+        const frame_chain::FrameParameters p = frame_chain::frame_parameters(t);
+        const double phase = t * 0.0005;
+        EXPECT_EQ(p.phase, phase);
+        EXPECT_EQ(p.s, static_cast<float>(std::sin(phase) * 200 + 220));
+        EXPECT_EQ(p.c, static_cast<float>(std::cos(phase) * 200 + 220));
+        EXPECT_EQ(p.angle, static_cast<float>(t * 0.0001));
+        const float zoom = p.s * 0.01f;  // float arithmetic, float constants
+        EXPECT_EQ(p.zoom, zoom + 2.0f);
+        EXPECT_EQ(p.light_column, static_cast<int32_t>(p.s));
+        EXPECT_EQ(p.light_row, static_cast<int32_t>(p.c));
+        EXPECT_GE(p.light_column, 20);
+        EXPECT_LE(p.light_row, 420);
+    }
+}
