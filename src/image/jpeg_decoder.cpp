@@ -1,0 +1,123 @@
+// The JPEG file decoder: a thin adapter over libjpeg's decompression interface
+// in the library's own step order, rows read straight into a bottom-up buffer.
+// Also the subsystem's one print-and-exit function.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+#include "image/image.h"
+
+namespace image {
+
+void fail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::exit(1);
+}
+
+namespace {
+
+const char* colour_space_name(J_COLOR_SPACE space) {
+    switch (space) {
+        case JCS_GRAYSCALE: return "greyscale";
+        case JCS_RGB: return "RGB";
+        case JCS_YCbCr: return "YCbCr";
+        case JCS_CMYK: return "CMYK";
+        case JCS_YCCK: return "YCCK";
+        default: return "unknown";
+    }
+}
+
+// Our own refusals release the library and the file first; the line and the
+// exit code are those of the library's fatal errors.
+void release(jpeg_decompress_struct* cinfo, FILE* file) {
+    jpeg_destroy_decompress(cinfo);
+    std::fclose(file);
+}
+
+[[noreturn]] void refuse_size(jpeg_decompress_struct* cinfo, FILE* file, const char* path) {
+    const unsigned long w = cinfo->image_width;
+    const unsigned long h = cinfo->image_height;
+    release(cinfo, file);
+    fail("can't use \"%s\": %lu x %lu pixels is too large (at most %d a side and %d pixels)\n", path, w, h,
+         kMaxPictureSide, INT32_MAX / 4);
+}
+
+[[noreturn]] void refuse_components(jpeg_decompress_struct* cinfo, FILE* file, const char* path, int components) {
+    const char* space = colour_space_name(cinfo->jpeg_color_space);
+    release(cinfo, file);
+    fail("can't use \"%s\": %s picture with %d components; only greyscale (1) and colour (3) are supported\n",
+         path, space, components);
+}
+
+}  // namespace
+
+uint8_t* decode_jpeg_file(const char* path, DecodeAs as, int32_t* width, int32_t* height, int* components) {
+    // 1. The file. Nothing else exists yet if it can't be opened.
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) fail("can't open \"%s\" for reading\n", path);
+
+    // 2-3. A fresh standard error manager per file, so that the library's
+    // warning count starts at zero and the first warning of each file shows:
+    // its emit_message prints warning number 0 and only counts the rest, and
+    // its error_exit prints the library's message and exits with code 1.
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+
+    // 4. The header; TRUE makes a tables-only datastream a fatal error. Its
+    // return value can only be JPEG_HEADER_OK then (stdio never suspends).
+    jpeg_read_header(&cinfo, TRUE);
+
+    // Refusals come before the library or we allocate anything sized by the
+    // picture, so a small file declaring a huge one costs nothing.
+    const uint64_t w = cinfo.image_width;
+    const uint64_t h = cinfo.image_height;
+    if (w > kMaxPictureSide || h > kMaxPictureSide || w * h > INT32_MAX / 4) {
+        refuse_size(&cinfo, file, path);
+    }
+    if (cinfo.num_components != 1 && cinfo.num_components != 3) {
+        refuse_components(&cinfo, file, path, cinfo.num_components);
+    }
+    // The library converts either kind to luminance itself (the Y channel of
+    // a YCbCr file), which is what a mask made from a colour picture means.
+    if (as == kLuminance) cinfo.out_color_space = JCS_GRAYSCALE;
+
+    // 5. Default parameters otherwise: full size, no quantisation.
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_components != 1 && cinfo.output_components != 3) {
+        refuse_components(&cinfo, file, path, cinfo.output_components);
+    }
+
+    // 6. Always three bytes per pixel, whatever the file holds; the size
+    // checks above keep this product within a signed 32-bit int.
+    const int32_t stride = static_cast<int32_t>(w) * 3;
+    const int32_t bytes = static_cast<int32_t>(h) * stride;
+    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
+    if (buffer == nullptr) fail("Couldn't allocate %d bytes for image data\n", bytes);
+
+    // 7. One row per call, each straight into its bottom-up place.
+    JSAMPROW row[1];
+    for (JDIMENSION i = 0; i < cinfo.image_height; ++i) {
+        row[0] = buffer + static_cast<size_t>(h - 1 - i) * static_cast<size_t>(stride);
+        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) fail("Failed reading row %d\n", static_cast<int>(i));
+    }
+
+    // 8. finish's result only matters to a suspending data source.
+    jpeg_finish_decompress(&cinfo);
+    *components = cinfo.output_components;
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return buffer;
+}
+
+}  // namespace image
