@@ -124,7 +124,7 @@ struct TempDir {
 inline void write_file(const std::string& path, const Bytes& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 
