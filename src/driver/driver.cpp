@@ -1,0 +1,52 @@
+// Start-up, the frame loop and shut-down. The driver looks at no result but
+// display open's: without a display the demo would run on with nothing shown,
+// out of the user's reach, so it leaves at once.
+#include "driver/driver.h"
+
+#include <cstdio>
+
+#include "display/display.h"
+#include "driver/frame_chain.h"
+#include "driver/frame_store.h"
+#include "image/image.h"
+#include "music/music.h"
+#include "platform/platform.h"
+#include "timing/timing.h"
+
+namespace driver {
+
+int run() {
+    platform::catch_stop_signals();
+
+    frame_store::point_screen_at_page0();
+    if (!display::open("Orvo - Esc to exit", kPageWidth, kPageHeight)) {
+        std::fprintf(stderr, "can't open the display: %s\n", display::failure_reason());
+        // No slot was loaded and the music never started: closing the display
+        // is all there is to undo.
+        frame_store::free_slots();
+        display::close();
+        return 1;
+    }
+    frame_store::clear_page(frame_store::page(0));
+    display::present(frame_store::screen());
+    frame_store::clear_slots();
+    timing::clock_start();
+    music::start();
+    image::load_colour_image_with_alpha_mask("02.jpg", "02a.jpg", 0);
+    image::resample_slot_into_page(0, 1);
+    image::load_colour_image("king.jpg", 1);
+    image::resample_slot_into_page(1, 3);
+
+    while (platform::escape_key_state() == 0) {
+        const int32_t t = static_cast<int32_t>(timing::clock_elapsed());
+        frame_chain::render_frame(t);
+        display::present(frame_store::screen());
+    }
+
+    frame_store::free_slots();
+    music::stop();
+    display::close();
+    return 0;
+}
+
+}  // namespace driver
