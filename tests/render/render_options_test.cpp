@@ -1,0 +1,102 @@
+// orvo-render's command line: the times each form renders, and the
+// arguments it must refuse.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/render/render_options.h"
+
+namespace {
+
+using render_options::Parsed;
+
+Parsed parse(std::vector<const char*> args, render_options::Options* options, std::string* error) {
+    args.insert(args.begin(), "orvo-render");
+    return render_options::parse_arguments(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+std::vector<int32_t> times_of(std::vector<const char*> args) {
+    render_options::Options options;
+    std::string error;
+    EXPECT_EQ(parse(args, &options, &error), render_options::kRender) << error;
+    return options.times;
+}
+
+TEST(RenderOptions, TimesAreTakenInTheOrderGiven) {
+    EXPECT_EQ(times_of({"--times", "-2147483648,0,2147483647,0,-1"}),
+              (std::vector<int32_t>{INT32_MIN, 0, INT32_MAX, 0, -1}));
+    render_options::Options options;
+    std::string error;
+    ASSERT_EQ(parse({"--out", "o", "--times", "5", "--assets", "a/"}, &options, &error), render_options::kRender);
+    EXPECT_EQ(options.assets, "a/");
+    EXPECT_EQ(options.out, "o");
+}
+
+TEST(RenderOptions, FpsAndDurationGiveFlooredTimesWhileNIsBelowTheirProduct) {
+    EXPECT_EQ(times_of({"--fps", "3", "--duration", "1", "--start", "-7"}), (std::vector<int32_t>{-7, 326, 659}));
+    EXPECT_EQ(times_of({"--fps", "30", "--duration", "0.1"}), (std::vector<int32_t>{0, 33, 66}));
+    EXPECT_EQ(times_of({"--fps", "30", "--duration", "0.05"}), (std::vector<int32_t>{0, 33}));  // n < 1.5
+    EXPECT_EQ(times_of({"--duration", "0.001", "--fps", "1000", "--start", "2147483647"}),
+              (std::vector<int32_t>{INT32_MAX}));
+    EXPECT_EQ(times_of({"--fps", "25", "--duration", "2"}).size(), 50u);
+    EXPECT_EQ(times_of({"--fps", "1000", "--duration", "1000"}).size(), 1000000u);  // the cap itself
+}
+
+TEST(RenderOptions, HelpWinsAnywhere) {
+    render_options::Options options;
+    std::string error;
+    EXPECT_EQ(parse({"--fps", "x", "--help"}, &options, &error), render_options::kHelp);
+}
+
+TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
+    const std::vector<std::vector<const char*>> refused = {
+        {},
+        {"--assets", "a"},
+        {"--times"},
+        {"--times", ""},
+        {"--times", "1,,2"},
+        {"--times", "1,"},
+        {"--times", " 1"},
+        {"--times", "+1"},
+        {"--times", "1e3"},
+        {"--times", "2147483648"},
+        {"--times", "-2147483649"},
+        {"--times", "99999999999999999999999"},
+        {"--times", "1", "--times", "2"},
+        {"--times", "1", "--fps", "25"},
+        {"--times", "1", "--start", "0"},
+        {"--times", "1", "--frobnicate"},
+        {"--times", "1", "extra"},
+        {"--times=1"},
+        {"--fps", "25"},
+        {"--duration", "1"},
+        {"--fps", "0", "--duration", "1"},
+        {"--fps", "-25", "--duration", "1"},
+        {"--fps", "1001", "--duration", "1"},
+        {"--fps", "2.5", "--duration", "1"},
+        {"--fps", "25", "--duration", "0"},
+        {"--fps", "25", "--duration", "0.000"},
+        {"--fps", "25", "--duration", "-1"},
+        {"--fps", "25", "--duration", "1."},
+        {"--fps", "25", "--duration", ".5"},
+        {"--fps", "25", "--duration", "0.0001"},
+        {"--fps", "25", "--duration", "1.-5"},
+        {"--fps", "25", "--duration", "abc"},
+        {"--fps", "1000", "--duration", "1000.001"},       // 1,000,001 frames
+        {"--fps", "1000", "--duration", "99999999999999"},  // runaway
+        {"--fps", "25", "--duration", "1", "--start", "x"},
+        {"--fps", "1", "--duration", "2", "--start", "2147483000"},  // second frame beyond 32 bits
+        {"--times", "1", "--out", ""},
+    };
+    for (const auto& args : refused) {
+        render_options::Options options;
+        std::string error;
+        std::string shown;
+        for (const char* a : args) shown += std::string(" '") + a + "'";
+        EXPECT_EQ(parse(args, &options, &error), render_options::kBadArguments) << shown;
+        EXPECT_FALSE(error.empty()) << shown;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// orvo-render: the demo's start-up picture path and frame chain without a
+// screen, writing each frame as a PNG file. Frames are rendered in one run,
+// in order, so frame n is what the demo shows as its n-th frame at that time.
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "driver/frame_chain.h"
+#include "driver/frame_store.h"
+#include "image/image.h"
+#include "tools/render/render_options.h"
+
+namespace {
+
+// Progress is only worth a line on a terminal and for more than a few frames.
+constexpr size_t kProgressFrames = 10;
+
+std::string in_directory(const std::string& directory, const char* name) {
+    if (directory.empty()) return name;
+    if (directory.back() == '/') return directory + name;
+    return directory + "/" + name;
+}
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp message) {
+    std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", static_cast<const char*>(png_get_error_ptr(png)),
+                 message);
+    std::exit(1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
+// 640 x 480, 8-bit RGB: the screen page's red, green and blue; its top byte
+// is not part of the picture.
+void write_frame(const std::string& path, const Pixel* page) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "orvo-render: can't open \"%s\" for writing: %s\n", path.c_str(), std::strerror(errno));
+        std::exit(1);
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(path.c_str()), on_png_error,
+                                              on_png_warning);
+    png_infop info = png_create_info_struct(png);
+    if (png == nullptr || info == nullptr) on_png_error(png, "out of memory");
+    png_init_io(png, file);
+    // Frames are for inspection and capture: fast compression is worth more
+    // than the last few per cent of file size.
+    png_set_compression_level(png, 2);
+    png_set_IHDR(png, info, kPageWidth, kPageHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_byte row[kPageWidth * 3];
+    for (int y = 0; y < kPageHeight; ++y) {
+        const Pixel* in = page + y * kPageWidth;
+        for (int x = 0; x < kPageWidth; ++x) {
+            row[x * 3 + 0] = static_cast<png_byte>(in[x] >> 16);
+            row[x * 3 + 1] = static_cast<png_byte>(in[x] >> 8);
+            row[x * 3 + 2] = static_cast<png_byte>(in[x]);
+        }
+        png_write_row(png, row);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) {
+        std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", path.c_str(), std::strerror(errno));
+        std::exit(1);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    render_options::Options options;
+    std::string error;
+    switch (render_options::parse_arguments(argc, argv, &options, &error)) {
+        case render_options::kHelp:
+            std::fputs(render_options::usage(), stdout);
+            return 0;
+        case render_options::kBadArguments:
+            std::fprintf(stderr, "orvo-render: %s\n%s", error.c_str(), render_options::usage());
+            return 2;
+        case render_options::kRender:
+            break;
+    }
+
+    // The demo's start-up, from the screen reference to the pictures; a bad
+    // picture ends the run here with its line and exit code 1.
+    frame_store::point_screen_at_page0();
+    frame_store::clear_page(frame_store::screen());
+    frame_store::clear_slots();
+    const std::string colour = in_directory(options.assets, "02.jpg");
+    const std::string mask = in_directory(options.assets, "02a.jpg");
+    const std::string king = in_directory(options.assets, "king.jpg");
+    image::load_colour_image_with_alpha_mask(colour.c_str(), mask.c_str(), 0);
+    image::resample_slot_into_page(0, 1);
+    image::load_colour_image(king.c_str(), 1);
+    image::resample_slot_into_page(1, 3);
+
+    if (!options.out.empty()) {
+        std::error_code failed;
+        std::filesystem::create_directories(options.out, failed);
+        if (failed) {
+            std::fprintf(stderr, "orvo-render: can't create \"%s\": %s\n", options.out.c_str(),
+                         failed.message().c_str());
+            return 1;
+        }
+    }
+
+    const size_t count = options.times.size();
+    const bool progress = count > kProgressFrames && isatty(STDERR_FILENO);
+    char name[32];
+    for (size_t n = 0; n < count; ++n) {
+        frame_chain::render_frame(options.times[n]);
+        std::snprintf(name, sizeof name, "frame-%06zu.png", n);
+        write_frame(in_directory(options.out, name), frame_store::screen());
+        if (progress) std::fprintf(stderr, "\rorvo-render: frame %zu of %zu", n + 1, count);
+    }
+    if (progress) std::fputc('\n', stderr);
+
+    frame_store::free_slots();
+    return 0;
+}
