@@ -1,4 +1,4 @@
-// "king.jpg": a gold chess king with a velvet cap, jewels and pearls, on a
+// "king.jpg": a gold chess king with a blue velvet cap, jewels and pearls, on a
 // marble checkerboard under a blue sunburst. The demo rotozooms the middle of
 // this picture and reads its blue channel as a shade map, so the middle is
 // busy in every channel: gold (little blue) against blue sky, pearls and
@@ -21,6 +21,7 @@ constexpr float kCrownFoot = 258.0f;
 const Colour kGold{1.0f, 0.76f, 0.34f};
 const Colour kRuby{0.78f, 0.05f, 0.12f};
 const Colour kSapphire{0.10f, 0.22f, 0.95f};
+const Colour kGoldReflection{0.92f, 0.72f, 0.40f};
 
 struct Vec3 {
     float x, y, z;
@@ -55,15 +56,16 @@ Colour shade(Material material, Vec3 n) {
     const float highlight = std::max(0.0f, dot(n, kHalf));
     switch (material) {
     case Material::Gold:
-        return kGold * (0.08f + 0.42f * diffuse) + environment(reflected) * kGold * 0.75f +
+        // Polished: the mirrored sky keeps some of its blue.
+        return kGold * (0.08f + 0.42f * diffuse) + environment(reflected) * kGoldReflection +
                Colour{1.0f, 0.95f, 0.85f} * std::pow(highlight, 60.0f);
     case Material::GoldInside:
         return kGold * (0.10f + 0.25f * facing);
     case Material::Ruby:
         return kRuby * (0.15f + 0.75f * diffuse) + environment(reflected) * 0.15f +
                Colour{1.0f, 0.85f, 0.85f} * std::pow(highlight, 40.0f);
-    case Material::Velvet:  // bright rim, dark core: the look of pile
-        return kRuby * (0.10f + 0.45f * diffuse) + Colour{0.9f, 0.3f, 0.35f} * std::pow(1.0f - facing, 3.0f) * 0.6f;
+    case Material::Velvet:  // royal blue; bright rim, dark core: the look of pile
+        return Colour{0.10f, 0.16f, 0.75f} * (0.15f + 0.6f * diffuse) + Colour{0.45f, 0.55f, 1.0f} * std::pow(1.0f - facing, 3.0f) * 0.6f;
     case Material::Pearl:
         return Colour{0.88f, 0.88f, 0.95f} * (0.5f + 0.5f * diffuse) + environment(reflected) * 0.25f +
                Colour{1.0f, 1.0f, 1.0f} * std::pow(highlight, 30.0f);
@@ -276,14 +278,14 @@ Picture draw_king() {
             Colour sum{0.0f, 0.0f, 0.0f};
             for (const auto& s : kSamples) sum = sum + scene(static_cast<float>(x) + 0.5f + s[0], static_cast<float>(y) + 0.5f + s[1]);
             sum = sum * 0.25f;
-            // Vignette and a little grain, as on a print.
+            // Vignette, as on a print. No grain: the demo's shade map turns
+            // pixel noise into static.
             const float vx = (static_cast<float>(x) - 400.0f) / 400.0f, vy = (static_cast<float>(y) - 300.0f) / 300.0f;
             const float vignette = 1.0f - 0.35f * (vx * vx + vy * vy) * 0.5f;
-            const float grain = (hash01(x, y, 3u) - 0.5f) * 0.03f;
             uint8_t* out = &picture.bytes[(static_cast<size_t>(y) * kKingWidth + x) * 3];
-            out[0] = to_byte(sum.r * vignette + grain);
-            out[1] = to_byte(sum.g * vignette + grain);
-            out[2] = to_byte(sum.b * vignette + grain);
+            out[0] = to_byte(sum.r * vignette);
+            out[1] = to_byte(sum.g * vignette);
+            out[2] = to_byte(sum.b * vignette);
         }
     }
     return picture;
