@@ -1,7 +1,22 @@
-// Alpha overlay: source over destination by the source's top byte.
+// Alpha overlay: source over destination by the source's top byte; the plain
+// loop and the choice of path.
 #include "effects/effects.h"
+#include "effects/effects_paths.h"
+#include "effects/simd.h"
 
 namespace effects {
+
+void alpha_overlay(const Pixel* source, Pixel* destination) {
+    switch (simd::active_path()) {
+#if defined(ORVO_X86)
+        case simd::Path::avx2: avx2::alpha_overlay(source, destination); return;
+        case simd::Path::sse2: sse2::alpha_overlay(source, destination); return;
+#endif
+        default: plain::alpha_overlay(source, destination); return;
+    }
+}
+
+namespace plain {
 
 void alpha_overlay(const Pixel* source, Pixel* destination) {
     for (int32_t n = 0; n < kPagePixels; ++n) {
@@ -16,4 +31,5 @@ void alpha_overlay(const Pixel* source, Pixel* destination) {
     }
 }
 
+}  // namespace plain
 }  // namespace effects

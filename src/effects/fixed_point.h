@@ -2,6 +2,7 @@
 // blend that the rotozoomer, the radial zoom and the page resampler share.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "driver/frame_store.h"
@@ -42,5 +43,21 @@ inline Pixel blend4(Pixel p00, Pixel p01, Pixel p10, Pixel p11, uint32_t fx, uin
 // Float (or double) to signed 32-bit, truncating toward zero, as every
 // conversion in the effects does. Out-of-range values are the caller's to avoid.
 inline int32_t truncate_to_int(double value) { return static_cast<int32_t>(value); }
+
+// The rotozoomer's per-call steps, in double: kc = cos(angle) / zoom * 65536,
+// ks = sin(angle) / zoom * 65536, multiplied in that order and truncated. Every
+// path takes its steps from here, so all of them start from the same values.
+struct RotozoomSteps {
+    int32_t kc;
+    int32_t ks;
+};
+inline RotozoomSteps rotozoom_steps(float zoom, float angle) {
+    const double r = 1.0 / static_cast<double>(zoom);
+    return {truncate_to_int(std::cos(static_cast<double>(angle)) * r * 65536.0),
+            truncate_to_int(std::sin(static_cast<double>(angle)) * r * 65536.0)};
+}
+
+// The radial zoom's step K = factor * 65536, truncated.
+inline int32_t radial_step(float factor) { return truncate_to_int(static_cast<double>(factor) * 65536.0); }
 
 }  // namespace fixed_point

@@ -1,10 +1,29 @@
-// Radial zoom feedback: four quadrant passes outward from the centre, in place.
+// Radial zoom feedback: four quadrant passes outward from the centre, in place;
+// the plain passes and the choice of path.
 // The order is part of the result: a pixel reads neighbours already rewritten
 // earlier in the same call.
 #include "effects/effects.h"
+#include "effects/effects_paths.h"
 #include "effects/fixed_point.h"
+#include "effects/simd.h"
 
 namespace effects {
+
+void radial_zoom(Pixel* page, float factor) {
+    const int32_t k = fixed_point::radial_step(factor);
+    // The fast paths rely on every source position lying between its pixel and
+    // the centre, which holds for 0 <= K < 65536; anything else runs plain.
+    const bool in_range = k >= 0 && k < fixed_point::kOne;
+    switch (in_range ? simd::active_path() : simd::Path::plain) {
+#if defined(ORVO_X86)
+        case simd::Path::avx2: avx2::radial_zoom(page, k); return;
+        case simd::Path::sse2: sse2::radial_zoom(page, k); return;
+#endif
+        default: plain::radial_zoom(page, factor); return;
+    }
+}
+
+namespace plain {
 namespace {
 
 // One quadrant: rows from first_row stepping row_dir, columns from first_col
@@ -27,7 +46,7 @@ void quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint3
 }  // namespace
 
 void radial_zoom(Pixel* page, float factor) {
-    const uint32_t k = static_cast<uint32_t>(fixed_point::truncate_to_int(static_cast<double>(factor) * 65536.0));
+    const uint32_t k = static_cast<uint32_t>(fixed_point::radial_step(factor));
     const uint32_t minus_k = 0u - k;
     quadrant(page, 240, +1, 0xF00000u, k, 320, +1, 0x1400000u, k);
     quadrant(page, 239, -1, 0xF00000u - k, minus_k, 320, +1, 0x1400000u, k);
@@ -35,4 +54,5 @@ void radial_zoom(Pixel* page, float factor) {
     quadrant(page, 239, -1, 0xF00000u - k, minus_k, 319, -1, 0x13F0000u, minus_k);
 }
 
+}  // namespace plain
 }  // namespace effects

@@ -1,15 +1,36 @@
-// Rotozoomer: per-call setup in double, then incremental 16.16 stepping.
-#include <cmath>
-
+// Rotozoomer: per-call setup in double, then incremental 16.16 stepping; the
+// plain loop and the choice of path.
 #include "effects/effects.h"
+#include "effects/effects_paths.h"
 #include "effects/fixed_point.h"
+#include "effects/simd.h"
 
 namespace effects {
 
 void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
-    const double r = 1.0 / static_cast<double>(zoom);
-    const int32_t kc = fixed_point::truncate_to_int(std::cos(static_cast<double>(angle)) * r * 65536.0);
-    const int32_t ks = fixed_point::truncate_to_int(std::sin(static_cast<double>(angle)) * r * 65536.0);
+    switch (simd::active_path()) {
+#if defined(ORVO_X86)
+        case simd::Path::avx2: {
+            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
+            avx2::rotozoom(source, destination, steps.kc, steps.ks);
+            return;
+        }
+        case simd::Path::sse2: {
+            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
+            sse2::rotozoom(source, destination, steps.kc, steps.ks);
+            return;
+        }
+#endif
+        default: plain::rotozoom(source, destination, zoom, angle); return;
+    }
+}
+
+namespace plain {
+
+void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
+    const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
+    const int32_t kc = steps.kc;
+    const int32_t ks = steps.ks;
 
     // Coordinates wrap as 32-bit words; unsigned arithmetic keeps that defined.
     const uint32_t ukc = static_cast<uint32_t>(kc);
@@ -32,4 +53,5 @@ void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) 
     }
 }
 
+}  // namespace plain
 }  // namespace effects

@@ -1,29 +1,17 @@
-// Shadow-grid composite: shade map, block grid with noise bits, composition.
+// Shadow-grid composite: shade map, block grid with noise bits, composition;
+// the plain three passes and the choice of path.
 #include "effects/effects.h"
+#include "effects/effects_paths.h"
+#include "effects/shadow_grid_blocks.h"
+#include "effects/simd.h"
 
 namespace effects {
 namespace {
-
-constexpr int kBlockSize = 32;
-constexpr int kBlockRows = kPageHeight / kBlockSize;     // 15
-constexpr int kBlockColumns = kPageWidth / kBlockSize;   // 20
 
 struct ShadowGridState {
     uint32_t seed;  // 0 at program start, never reset by the demo
 };
 ShadowGridState state;
-
-// 255 - (a * b >> 8): 1..255, from two blue bytes.
-inline uint32_t shade(uint32_t a, uint32_t b) { return 255u - ((a * b) >> 8); }
-
-// Next block bit: the seed read as signed, divided by 65,536 truncating toward
-// zero, lowest bit. For a negative seed with non-zero low 16 bits this is the
-// inverse of bit 16.
-inline uint32_t next_block_bit(uint32_t& seed) {
-    seed = seed * 1103515245u + 12345u;
-    const int32_t q = static_cast<int32_t>(seed) / 65536;
-    return static_cast<uint32_t>(q) & 1u;
-}
 
 }  // namespace
 
@@ -31,6 +19,17 @@ uint32_t shadow_grid_seed() { return state.seed; }
 void set_shadow_grid_seed(uint32_t seed) { state.seed = seed; }
 
 void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row) {
+    switch (simd::active_path()) {
+#if defined(ORVO_X86)
+        case simd::Path::avx2: avx2::shadow_grid(source, destination, light_column, light_row, state.seed); return;
+        case simd::Path::sse2: sse2::shadow_grid(source, destination, light_column, light_row, state.seed); return;
+#endif
+        default: plain::shadow_grid(source, destination, light_column, light_row); return;
+    }
+}
+
+// Three passes over the destination, each as the picture is defined.
+void plain::shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row) {
     const Pixel* light_row_pixels = source + light_row * kPageWidth;
 
     // Pass 1: grey shade map.

@@ -1,0 +1,183 @@
+// The effects' SIMD kernels, written once over the register type (simd_lanes.h)
+// and compiled by effects_sse2.cpp and effects_avx2.cpp. Each gives the bits of
+// its plain version in effects::plain; the comments say why.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/frame_store.h"
+#include "effects/shadow_grid_blocks.h"
+#include "effects/simd_lanes.h"
+
+namespace effects {
+namespace {
+
+using namespace lanes;
+
+// Rows of the rotozoom. A row whose closed-form source positions at both ends
+// (in 64 bits) pass the range test passes it everywhere between, and then its
+// wrapping 32-bit coordinates are the exact ones: it is written whole. Other
+// rows test each pixel on the 32-bit coordinates exactly as the plain loop
+// does, and a failing lane reads pixel 0 and keeps the old destination.
+template <class V>
+void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
+    constexpr int kN = kPixels<V>;
+    const uint32_t ukc = static_cast<uint32_t>(kc);
+    const uint32_t uks = static_cast<uint32_t>(ks);
+    const V lane_u = mul32(lane_index<V>(), set1<V>(ukc));
+    const V lane_v = mul32(lane_index<V>(), set1<V>(uks));
+    const V step_u = set1<V>(ukc * kN);
+    const V step_v = set1<V>(uks * kN);
+    const V fifteen = set1<V>(15);
+    auto inside = [](int64_t c, int64_t bound) { return c >= 0 && c < bound; };
+    for (int32_t j = 0; j < kPageHeight; ++j) {
+        const uint32_t u0 = 0x1400000u - 320u * ukc - static_cast<uint32_t>(j - 240) * uks;
+        const uint32_t v0 = 0xF00000u - 320u * uks + static_cast<uint32_t>(j - 240) * ukc;
+        const int64_t ue0 = 0x1400000 - 320 * int64_t{kc} - (j - 240) * int64_t{ks};
+        const int64_t ve0 = 0xF00000 - 320 * int64_t{ks} + (j - 240) * int64_t{kc};
+        const bool whole = inside(ue0, 0x27F0000) && inside(ue0 + 639 * int64_t{kc}, 0x27F0000) &&
+                           inside(ve0, 0x1DF0000) && inside(ve0 + 639 * int64_t{ks}, 0x1DF0000);
+        V u = add32(set1<V>(u0), lane_u);
+        V v = add32(set1<V>(v0), lane_v);
+        Pixel* out = destination + j * kPageWidth;
+        for (int32_t i = 0; i < kPageWidth; i += kN, u = add32(u, step_u), v = add32(v, step_v)) {
+            const V y = srl32<16>(v);
+            V n = add32(add32(sll32<9>(y), sll32<7>(y)), srl32<16>(u));  // y * 640 + x
+            const V fx = and_(srl32<12>(u), fifteen);
+            const V fy = and_(srl32<12>(v), fifteen);
+            if (whole) {
+                store(out + i, bilinear(source, n, fx, fy));
+                continue;
+            }
+            const V pass = and_(below(u, 0x27F0000u), below(v, 0x1DF0000u));
+            n = and_(n, pass);
+            store(out + i, select(pass, bilinear(source, n, fx, fy), load<V>(out + i)));
+        }
+    }
+}
+
+// The shadow grid fused into one pass: the block words come straight from the
+// shades at the sample pixels (block_words), and since the shade map and the
+// composition are per pixel, each pixel is composed at once from its shade,
+// its source word and its block word.
+template <class V>
+void shadow_grid_kernel(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row,
+                        uint32_t& seed) {
+    constexpr int kN = kPixels<V>;
+    uint32_t words[kBlockRows][kBlockColumns];
+    block_words(source, light_column, light_row, seed, words);
+    const Pixel* light_row_pixels = source + light_row * kPageWidth;
+    const V low_byte = set1<V>(0xFFu);
+    const V red = set1<V>(0xFF0000u);
+    const V max_shade = set1<V>(255u);
+    const V grey_limit = set1<V>(0x7FFFu);
+    for (int32_t y = 0; y < kPageHeight; ++y) {
+        // a * b < 65536 sits in the low word of each lane, so the 16-bit
+        // multiply is the whole product.
+        const V a = set1<V>(source[y * kPageWidth + light_column] & 0xFFu);
+        const uint32_t* block_row = words[y / kBlockSize];
+        const Pixel* in = source + y * kPageWidth;
+        Pixel* out = destination + y * kPageWidth;
+        for (int32_t x = 0; x < kPageWidth; x += kN) {
+            const V b = and_(load<V>(light_row_pixels + x), low_byte);
+            const V v = sub32(max_shade, srl32<8>(mul16(a, b)));
+            const V u = srl32<8>(mul32(v, load<V>(in + x)));
+            const V w = mul32(u, set1<V>(block_row[x / kBlockSize]));
+            // Signed w >= 0x8000: grey from w's low byte; else w's red byte.
+            const V g = and_(w, low_byte);
+            const V grey = or_(or_(g, sll32<8>(g)), sll32<16>(g));
+            store(out + x, select(cmpgt32(w, grey_limit), grey, and_(w, red)));
+        }
+    }
+}
+
+// floor((s * a + d * (256 - a)) / 256) per channel in 16-bit words: the sum is
+// at most 255 * 256, so the low 16 bits of each product are enough. The top
+// channel's word is computed too and cleared at the end.
+template <class V>
+void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
+    constexpr int kN = kPixels<V>;
+    const V full = set1<V>(0x01000100u);  // 256 in every word
+    const V colours = set1<V>(0x00FFFFFFu);
+    for (int32_t n = 0; n < kPagePixels; n += kN) {
+        const V s = load<V>(source + n);
+        const V d = load<V>(destination + n);
+        auto half = [&](V s16, V d16) {
+            const V a = spread_top(s16);
+            return srl16<8>(add16(mul16(s16, a), mul16(d16, sub16(full, a))));
+        };
+        const V lo = half(widen_lo(s), widen_lo(d));
+        const V hi = half(widen_hi(s), widen_hi(d));
+        store(destination + n, and_(narrow(lo, hi), colours));
+    }
+}
+
+// The radial zoom, pixel by pixel as independent as the order allows. In a
+// quadrant pass, with column step c and row step r counted from the centre,
+// every pixel read with a non-zero weight other than the pixel itself lies at
+// steps (c', r') with c' <= c and r' <= r; since the plain order finishes all
+// such pixels first, they have their new values when read. Anti-diagonal t
+// holds the pixels with c + r = t: those read only pixels of earlier
+// diagonals (new) and themselves (old), so the pixels of one diagonal are
+// independent, and diagonals in increasing order read exactly what the plain
+// order reads. Pixels read with weight 0 may be old or new: they never count.
+//
+// The source column and fx depend only on c, the source row and fy only on r,
+// so both come from small tables. A lane k of a group at diagonal t has row
+// step r0 + k and column step t - r0 - k; the column tables are kept in
+// reverse (index 319 - c) so that both loads are contiguous. Lanes past the
+// end of the diagonal read padding that points at real pixels and are not
+// stored.
+template <class V>
+void radial_quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint32_t v_step,
+                     int32_t first_col, int32_t col_dir, uint32_t u, uint32_t u_step) {
+    constexpr int kN = kPixels<V>;
+    constexpr int kCols = kPageWidth / 2;
+    constexpr int kRows = kPageHeight / 2;
+    alignas(32) uint32_t col_source[kCols + 8], col_fx[kCols + 8], col_target[kCols + 8];
+    alignas(32) uint32_t row_source[kRows + 8], row_fy[kRows + 8], row_target[kRows + 8];
+    for (int c = 0; c < kCols; ++c, u += u_step) {
+        col_source[kCols - 1 - c] = u >> 16;
+        col_fx[kCols - 1 - c] = (u >> 12) & 15u;
+        col_target[kCols - 1 - c] = static_cast<uint32_t>(first_col + c * col_dir);
+    }
+    for (int r = 0; r < kRows; ++r, v += v_step) {
+        row_source[r] = (v >> 16) * kPageWidth;
+        row_fy[r] = (v >> 12) & 15u;
+        row_target[r] = static_cast<uint32_t>((first_row + r * row_dir) * kPageWidth);
+    }
+    for (int pad = 0; pad < 8; ++pad) {
+        col_source[kCols + pad] = col_source[kCols - 1];
+        col_fx[kCols + pad] = 0;
+        col_target[kCols + pad] = 0;
+        row_source[kRows + pad] = row_source[0];
+        row_fy[kRows + pad] = 0;
+        row_target[kRows + pad] = 0;
+    }
+    alignas(32) uint32_t result[8], target[8];
+    for (int t = 0; t < kCols + kRows - 1; ++t) {
+        const int r_first = t < kCols ? 0 : t - (kCols - 1);
+        const int r_last = t < kRows ? t : kRows - 1;
+        for (int r0 = r_first; r0 <= r_last; r0 += kN) {
+            const int q0 = kCols - 1 - t + r0;
+            const V n = add32(load<V>(row_source + r0), load<V>(col_source + q0));
+            store(result, bilinear(page, n, load<V>(col_fx + q0), load<V>(row_fy + r0)));
+            store(target, add32(load<V>(row_target + r0), load<V>(col_target + q0)));
+            const int lanes = r_last - r0 + 1 < kN ? r_last - r0 + 1 : kN;
+            for (int k = 0; k < lanes; ++k) page[target[k]] = result[k];
+        }
+    }
+}
+
+template <class V>
+void radial_zoom_kernel(Pixel* page, int32_t k) {
+    const uint32_t uk = static_cast<uint32_t>(k);
+    const uint32_t minus_k = 0u - uk;
+    radial_quadrant<V>(page, 240, +1, 0xF00000u, uk, 320, +1, 0x1400000u, uk);
+    radial_quadrant<V>(page, 239, -1, 0xF00000u - uk, minus_k, 320, +1, 0x1400000u, uk);
+    radial_quadrant<V>(page, 240, +1, 0xF00000u, uk, 319, -1, 0x13F0000u, minus_k);
+    radial_quadrant<V>(page, 239, -1, 0xF00000u - uk, minus_k, 319, -1, 0x13F0000u, minus_k);
+}
+
+}  // namespace
+}  // namespace effects

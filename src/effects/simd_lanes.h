@@ -1,0 +1,221 @@
+// Lane helpers for the x86 fast paths, one overload per register width:
+// __m128i holds 4 pixels (SSE2), __m256i holds 8 (AVX2, only where the file is
+// compiled with it). Each kernel is then written once as a template over the
+// register type. Everything here has internal linkage, so the SSE2 and AVX2
+// files never share one compiled copy of a helper. (For the same reason the
+// AVX2 files call no inline function or std template shared with baseline
+// code: the linker could keep their AVX2 copy for every caller.)
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "driver/frame_store.h"
+
+namespace lanes {
+namespace {
+
+template <class V>
+inline constexpr int kPixels = static_cast<int>(sizeof(V) / sizeof(Pixel));
+
+template <class V> V load(const void* p);
+template <class V> V set1(uint32_t value);
+
+// ---- 4 pixels, SSE2 ----------------------------------------------------
+
+template <> inline __m128i load<__m128i>(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+template <> inline __m128i set1<__m128i>(uint32_t value) { return _mm_set1_epi32(static_cast<int>(value)); }
+inline void store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+inline __m128i add32(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
+inline __m128i sub32(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }
+inline __m128i add16(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
+inline __m128i sub16(__m128i a, __m128i b) { return _mm_sub_epi16(a, b); }
+inline __m128i mul16(__m128i a, __m128i b) { return _mm_mullo_epi16(a, b); }
+inline __m128i and_(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
+inline __m128i or_(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
+inline __m128i xor_(__m128i a, __m128i b) { return _mm_xor_si128(a, b); }
+inline __m128i cmpgt32(__m128i a, __m128i b) { return _mm_cmpgt_epi32(a, b); }
+template <int n> inline __m128i srl32(__m128i v) { return _mm_srli_epi32(v, n); }
+template <int n> inline __m128i sll32(__m128i v) { return _mm_slli_epi32(v, n); }
+template <int n> inline __m128i srl16(__m128i v) { return _mm_srli_epi16(v, n); }
+inline bool all_set(__m128i mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+
+// Low 32 bits of each 32 x 32 product: SSE2 multiplies only the even lanes
+// into 64 bits, so the odd lanes go through a second multiply and the two
+// halves are interleaved back.
+inline __m128i mul32(__m128i a, __m128i b) {
+    const __m128i even = _mm_mul_epu32(a, b);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+}
+
+// Pixels to 16-bit words (each 32-bit lane < 65536), pixel order kept. The
+// signed pack saturates, so each word is sign-extended first: (x << 16) >>s 16
+// is the same 16 bits, and packs then returns them unchanged.
+inline __m128i pack32to16(__m128i a, __m128i b) {
+    return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+}
+
+// Channels as 16-bit words within each 128-bit lane (low or high two pixels)
+// and back to bytes (every word <= 255); lo/hi then pack restores the order.
+inline __m128i widen_lo(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+inline __m128i widen_hi(__m128i v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
+inline __m128i narrow(__m128i lo, __m128i hi) { return _mm_packus_epi16(lo, hi); }
+// Each pixel's top-byte word copied to its four words.
+inline __m128i spread_top(__m128i w) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(w, 0xFF), 0xFF); }
+
+// Four pixels to 3 bytes each (blue, green, red in memory order), in the low
+// 12 bytes. Per 64-bit half: q & 0xFFFFFF keeps pixel 0, (q >> 8) & 0xFFFFFF
+// << 24 moves pixel 1 down over the dropped top byte; the halves then meet at
+// byte 6.
+inline __m128i pack24(__m128i v) {
+    const __m128i low3 = _mm_set1_epi64x(0x0000000000FFFFFFll);
+    const __m128i high3 = _mm_set1_epi64x(0x0000FFFFFF000000ll);
+    const __m128i q = _mm_or_si128(_mm_and_si128(v, low3), _mm_and_si128(_mm_srli_epi64(v, 8), high3));
+    const __m128i lo = _mm_move_epi64(q);
+    const __m128i hi = _mm_slli_si128(_mm_srli_si128(q, 8), 6);
+    return _mm_or_si128(lo, hi);
+}
+
+// The two-lane bilinear blend of fixed_point::blend4 for four pixels at once:
+// pixel k blends page[n], page[n + 1], page[n + 640], page[n + 641] with its
+// own fx, fy (0..15). Per channel in 16-bit words: the vertical pass
+// top * (16 - fy) + bottom * fy is at most 255 * 16, the horizontal pass
+// left * (16 - fx) + right * fx at most 255 * 256, so no word overflows and
+// >> 8 gives floor(sum / 256) exactly as the 32-bit lanes do.
+inline __m128i bilinear(const Pixel* page, __m128i n, __m128i fx, __m128i fy) {
+    alignas(16) uint32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), n);
+    const __m128i sixteen = _mm_set1_epi32(16);
+    // Dwords w | w << 16: after a dword broadcast, eight words of w.
+    auto twice = [](__m128i w) { return _mm_or_si128(w, _mm_slli_epi32(w, 16)); };
+    const __m128i gy2 = twice(_mm_sub_epi32(sixteen, fy));
+    const __m128i fy2 = twice(fy);
+    const __m128i gx2 = twice(_mm_sub_epi32(sixteen, fx));
+    const __m128i fx2 = twice(fx);
+    __m128i words[4];
+#define ORVO_BILINEAR_PIXEL(k, sel)                                                                          \
+    {                                                                                                        \
+        const Pixel* p = page + index[k];                                                                    \
+        const __m128i top = widen_lo(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));                  \
+        const __m128i bottom = widen_lo(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + kPageWidth)));  \
+        const __m128i column = _mm_add_epi16(_mm_mullo_epi16(top, _mm_shuffle_epi32(gy2, sel)),              \
+                                             _mm_mullo_epi16(bottom, _mm_shuffle_epi32(fy2, sel)));          \
+        const __m128i weight = _mm_unpacklo_epi64(_mm_shuffle_epi32(gx2, sel), _mm_shuffle_epi32(fx2, sel)); \
+        const __m128i h = _mm_mullo_epi16(column, weight);                                                   \
+        words[k] = _mm_srli_epi16(_mm_add_epi16(h, _mm_unpackhi_epi64(h, h)), 8);                            \
+    }
+    ORVO_BILINEAR_PIXEL(0, 0x00)
+    ORVO_BILINEAR_PIXEL(1, 0x55)
+    ORVO_BILINEAR_PIXEL(2, 0xAA)
+    ORVO_BILINEAR_PIXEL(3, 0xFF)
+#undef ORVO_BILINEAR_PIXEL
+    return _mm_packus_epi16(_mm_unpacklo_epi64(words[0], words[1]), _mm_unpacklo_epi64(words[2], words[3]));
+}
+
+// ---- 8 pixels, AVX2 ----------------------------------------------------
+
+#if defined(__AVX2__)
+template <> inline __m256i load<__m256i>(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+template <> inline __m256i set1<__m256i>(uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }
+inline void store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+
+inline __m256i add32(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+inline __m256i sub32(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
+inline __m256i add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+inline __m256i sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
+inline __m256i mul16(__m256i a, __m256i b) { return _mm256_mullo_epi16(a, b); }
+inline __m256i and_(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
+inline __m256i or_(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
+inline __m256i xor_(__m256i a, __m256i b) { return _mm256_xor_si256(a, b); }
+inline __m256i cmpgt32(__m256i a, __m256i b) { return _mm256_cmpgt_epi32(a, b); }
+template <int n> inline __m256i srl32(__m256i v) { return _mm256_srli_epi32(v, n); }
+template <int n> inline __m256i sll32(__m256i v) { return _mm256_slli_epi32(v, n); }
+template <int n> inline __m256i srl16(__m256i v) { return _mm256_srli_epi16(v, n); }
+inline bool all_set(__m256i mask) { return _mm256_movemask_epi8(mask) == -1; }
+inline __m256i mul32(__m256i a, __m256i b) { return _mm256_mullo_epi32(a, b); }
+
+// The 256-bit packs work per 128-bit half; the qword permute puts the pixels
+// back in order.
+inline __m256i pack32to16(__m256i a, __m256i b) {
+    return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
+}
+inline __m256i widen_lo(__m256i v) { return _mm256_unpacklo_epi8(v, _mm256_setzero_si256()); }
+inline __m256i widen_hi(__m256i v) { return _mm256_unpackhi_epi8(v, _mm256_setzero_si256()); }
+inline __m256i narrow(__m256i lo, __m256i hi) { return _mm256_packus_epi16(lo, hi); }
+inline __m256i spread_top(__m256i w) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(w, 0xFF), 0xFF); }
+
+// Eight pixels to 24 bytes: each half drops its top bytes (12 bytes at its
+// bottom), then dwords 0-2 and 4-6 are joined.
+inline __m256i pack24(__m256i v) {
+    const __m256i drop_top = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, drop_top), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+}
+
+// The same blend for eight pixels. Each pixel's two horizontal pairs
+// (n, n + 1) and (n + 640, n + 641) are loaded as 64-bit words, the left and
+// right bytes of each channel interleaved, and pmaddubsw forms
+// left * (16 - fx) + right * fx per channel (<= 255 * 16) in one step; the
+// vertical pass follows in 16-bit words (<= 255 * 256). Pixels sit as
+// [0 1 | 4 5] and [2 3 | 6 7] so that the per-half pack returns 0..7 in order.
+inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
+    alignas(32) uint32_t index[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(index), n);
+    auto pair = [&](int k, int row) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(page + index[k] + row));
+    };
+    auto quad = [&](int k0, int k1, int k4, int k5, int row) {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(pair(k0, row), pair(k1, row))),
+                                       _mm_unpacklo_epi64(pair(k4, row), pair(k5, row)), 1);
+    };
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15,  //
+                                                0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+    const __m256i top_a = _mm256_shuffle_epi8(quad(0, 1, 4, 5, 0), interleave);
+    const __m256i top_b = _mm256_shuffle_epi8(quad(2, 3, 6, 7, 0), interleave);
+    const __m256i bottom_a = _mm256_shuffle_epi8(quad(0, 1, 4, 5, kPageWidth), interleave);
+    const __m256i bottom_b = _mm256_shuffle_epi8(quad(2, 3, 6, 7, kPageWidth), interleave);
+
+    const __m256i sixteen = _mm256_set1_epi32(16);
+    auto twice = [](__m256i w) { return _mm256_or_si256(w, _mm256_slli_epi32(w, 16)); };
+    // Byte pairs (16 - fx, fx) twice per dword: 16 + fx * 255 = (16 - fx) + (fx << 8).
+    const __m256i wx = twice(_mm256_add_epi32(sixteen, _mm256_sub_epi32(_mm256_slli_epi32(fx, 8), fx)));
+    const __m256i gy = twice(_mm256_sub_epi32(sixteen, fy));
+    const __m256i fy2 = twice(fy);
+    // Each pixel's dword doubled to a qword: its four channels' weights.
+    const __m256i top_h_a = _mm256_maddubs_epi16(top_a, _mm256_unpacklo_epi32(wx, wx));
+    const __m256i top_h_b = _mm256_maddubs_epi16(top_b, _mm256_unpackhi_epi32(wx, wx));
+    const __m256i bottom_h_a = _mm256_maddubs_epi16(bottom_a, _mm256_unpacklo_epi32(wx, wx));
+    const __m256i bottom_h_b = _mm256_maddubs_epi16(bottom_b, _mm256_unpackhi_epi32(wx, wx));
+    const __m256i sum_a = _mm256_add_epi16(_mm256_mullo_epi16(top_h_a, _mm256_unpacklo_epi32(gy, gy)),
+                                           _mm256_mullo_epi16(bottom_h_a, _mm256_unpacklo_epi32(fy2, fy2)));
+    const __m256i sum_b = _mm256_add_epi16(_mm256_mullo_epi16(top_h_b, _mm256_unpackhi_epi32(gy, gy)),
+                                           _mm256_mullo_epi16(bottom_h_b, _mm256_unpackhi_epi32(fy2, fy2)));
+    return _mm256_packus_epi16(_mm256_srli_epi16(sum_a, 8), _mm256_srli_epi16(sum_b, 8));
+}
+#endif
+
+// ---- shared --------------------------------------------------------------
+
+// mask ? a : b, lane by lane (mask lanes all ones or all zeros).
+template <class V> inline V select(V mask, V a, V b) { return or_(and_(mask, a), and_(xor_(mask, set1<V>(~0u)), b)); }
+
+// a < bound as unsigned 32-bit numbers: flipping the sign bit of both turns
+// the unsigned order into the signed order that cmpgt compares.
+template <class V> inline V below(V a, uint32_t bound) {
+    const V sign = set1<V>(0x80000000u);
+    return cmpgt32(set1<V>(bound ^ 0x80000000u), xor_(a, sign));
+}
+
+// 0, 1, 2, ... in the lanes.
+template <class V> inline V lane_index() {
+    alignas(32) static constexpr uint32_t kIndex[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    return load<V>(kIndex);
+}
+
+}  // namespace
+}  // namespace lanes
