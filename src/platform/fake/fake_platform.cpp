@@ -77,6 +77,11 @@ void reset() {
     std::memset(state.surface, 0xCD, sizeof state.surface);
 }
 
+void clear_log() {
+    state.log_size = 0;
+    state.log_overflowed = false;
+}
+
 Script& script() { return state.script; }
 
 void post_message(uint32_t message, uintptr_t wparam, intptr_t lparam) {

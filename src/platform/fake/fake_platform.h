@@ -36,9 +36,11 @@ struct Script {
     intptr_t default_result;  // what default_window_procedure returns; default 0x77
 };
 
-// Clears the log, the message queue and the surface memory, restores the
-// default script.
+// Forgets every earlier call: clears the log, the message queue, the
+// surface memory and what the calls set up, and restores the default script.
 void reset();
+// Clears the log alone, between the steps of one case.
+void clear_log();
 Script& script();
 
 // Queues a message for peek_message (at most 64 pending).

@@ -1,0 +1,135 @@
+// The driver's start-up, frame loop and shut-down order, on the fake backend
+// with doubles of the picture loaders that write into the same call log.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/frame_store.h"
+#include "image/image.h"
+#include "platform/fake_log.h"
+#include "platform/platform.h"
+
+// Doubles of the picture subsystem: the driver's test links these instead of
+// the JPEG loaders, so no file is read.
+namespace image {
+
+void load_colour_image(const char* path, int slot) {
+    platform_fake::record("load_colour_image \"%s\" %d", path, slot);
+    ImageSlot& s = frame_store::slot(slot);
+    s.width = s.height = 2;
+    s.pixels = static_cast<Pixel*>(std::calloc(4, sizeof(Pixel)));
+}
+
+void load_colour_image_with_alpha_mask(const char* colour_path, const char* mask_path, int slot) {
+    platform_fake::record("load_colour_image_with_alpha_mask \"%s\" \"%s\" %d", colour_path, mask_path, slot);
+    ImageSlot& s = frame_store::slot(slot);
+    s.width = s.height = 2;
+    s.pixels = static_cast<Pixel*>(std::calloc(4, sizeof(Pixel)));
+}
+
+void resample_slot_into_page(int slot, int page) {
+    platform_fake::record("resample_slot_into_page %d %d", slot, page);
+    Pixel* p = frame_store::page(page);
+    for (int i = 0; i < kPagePixels; ++i) p[i] = 0x80000000u | static_cast<Pixel>(i * 2654435761u >> 8);
+}
+
+}  // namespace image
+
+namespace {
+
+using Log = std::vector<std::string>;
+using test_support::fake_log;
+using test_support::fake_log_count;
+using test_support::fake_log_of;
+
+// The calls that mark each step of start-up and shut-down.
+const std::vector<std::string> kMilestones = {
+    "catch_stop_signals", "load_display_library", "get_pixel_format", "timer_period_begin", "timer_period_end",
+    "timer_ms", "music_set_buffer_size", "music_init", "music_load_song", "music_play_song",
+    "load_colour_image_with_alpha_mask", "load_colour_image", "resample_slot_into_page", "escape_key_state",
+    "music_free_song", "music_close", "release_surface", "destroy_window", "free_library", "flip"};
+
+class DriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform_fake::reset();
+        platform_fake::post_message(platform::kMessageActivateApp, 1, 0);
+        // Slots freed by an earlier run keep their pointers, as shut-down
+        // leaves them; a fresh process starts with none.
+        frame_store::clear_slots();
+    }
+};
+
+TEST_F(DriverTest, EscapeHeldAtStartRunsAllOfStartUpThenShutsDownInOrder) {
+    platform_fake::script().timer_now = 5000;
+    EXPECT_EQ(driver::run(), 0);
+    EXPECT_EQ(fake_log_of(kMilestones), (Log{
+                                            "catch_stop_signals",
+                                            "load_display_library",
+                                            "get_pixel_format 0x15",
+                                            "flip 0x15",  // the black page, presented once
+                                            "timer_period_begin 1",
+                                            "timer_period_end 1",
+                                            "timer_ms",
+                                            "music_set_buffer_size 500",
+                                            "music_init 44100 32 0",
+                                            "music_load_song \"s.s3m\"",
+                                            "music_play_song 0x80",
+                                            "load_colour_image_with_alpha_mask \"02.jpg\" \"02a.jpg\" 0",
+                                            "resample_slot_into_page 0 1",
+                                            "load_colour_image \"king.jpg\" 1",
+                                            "resample_slot_into_page 1 3",
+                                            "escape_key_state",
+                                            "music_free_song 0x80",
+                                            "music_close",
+                                            "release_surface 0x15",
+                                            "destroy_window 0x14",
+                                            "free_library 0x11",
+                                        }));
+    // The first present showed a black page.
+    const uint8_t* memory = platform_fake::surface_memory();
+    EXPECT_EQ(memory[0] | memory[640 * 480 * 4 - 1], 0);
+}
+
+TEST_F(DriverTest, EachFrameReadsEscapeThenTheClockThenPresentsTheScreenPage) {
+    platform_fake::script().escape_after_polls = 2;
+    EXPECT_EQ(driver::run(), 0);
+    EXPECT_EQ(fake_log_count("escape_key_state"), 3);
+    EXPECT_EQ(fake_log_count("flip"), 3);  // start-up's black page and two frames
+    EXPECT_EQ(fake_log_count("timer_ms"), 3);
+
+    // Each poll that says "go on" is followed by a clock reading and a
+    // present; the poll that says "stop" by the music's release.
+    const Log loop = fake_log_of({"escape_key_state", "timer_ms", "flip", "music_free_song"});
+    EXPECT_EQ(loop, (Log{"flip 0x15", "timer_ms", "escape_key_state", "timer_ms", "flip 0x15", "escape_key_state", "timer_ms",
+                         "flip 0x15", "escape_key_state", "music_free_song 0x80"}));
+
+    // The last frame in the back buffer is the screen page, unchanged in
+    // the 32-bit format.
+    EXPECT_EQ(std::memcmp(platform_fake::surface_memory(), frame_store::screen(), kPagePixels * sizeof(Pixel)), 0);
+    EXPECT_EQ(frame_store::screen(), frame_store::page(0));
+}
+
+TEST_F(DriverTest, WithNoDisplayOneLineOnStderrThenTheDisplayIsClosedAndExitIsOne) {
+    platform_fake::script().refuse_depth_32 = platform_fake::script().refuse_depth_24 =
+        platform_fake::script().refuse_depth_16 = true;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(driver::run(), 1);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("can't open the display: "), 0u) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+
+    EXPECT_EQ(fake_log_count("music_init") + fake_log_count("load_colour_image") + fake_log_count("escape_key_state") +
+                  fake_log_count("lock_surface"),
+              0);
+    const Log all = fake_log();
+    const Log tail(all.end() - 5, all.end());
+    EXPECT_EQ(tail, (Log{"restore_display_mode 0x13", "set_normal_cooperative_level 0x13 0x14",
+                         "release_display_object 0x13", "destroy_window 0x14", "free_library 0x11"}));
+}
+
+}  // namespace
