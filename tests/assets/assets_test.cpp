@@ -173,6 +173,43 @@ TEST(AssetSong, LoadsWithoutWarningsAndHasItsShape) {
     EXPECT_LE(song.get_duration_seconds(), 180.0);
 }
 
+// libopenmpt forgives a lot, other players less: walk the file as the format
+// lays it out. Header marks, an even order list ending in its end mark,
+// instrument headers with their mark and sample data inside the file, and
+// every pattern's length word matching its 64 packed rows exactly.
+TEST(AssetSong, FollowsTheFileLayoutExactly) {
+    const std::vector<uint8_t> f = file_bytes(asset("s.s3m"));
+    ASSERT_GT(f.size(), 0x60u);
+    auto word = [&](size_t at) { return static_cast<size_t>(f.at(at) | f.at(at + 1) << 8); };
+    EXPECT_EQ(f[0x1C], 0x1A);
+    EXPECT_EQ(f[0x1D], 16);
+    EXPECT_EQ(std::string(f.begin() + 0x2C, f.begin() + 0x30), "SCRM");
+    EXPECT_EQ(word(0x2A), 2u);  // unsigned samples
+    const size_t orders = word(0x20), instruments = word(0x22), patterns = word(0x24);
+    EXPECT_EQ(orders % 2, 0u);
+    EXPECT_EQ(f.at(0x60 + orders - 1), 255);
+    for (size_t i = 0; i < instruments; ++i) {
+        const size_t h = word(0x60 + orders + 2 * i) * 16;
+        ASSERT_LT(h + 0x50, f.size());
+        EXPECT_EQ(f[h], 1) << "instrument " << i;
+        EXPECT_EQ(std::string(f.begin() + static_cast<long>(h) + 0x4C, f.begin() + static_cast<long>(h) + 0x50), "SCRS");
+        const size_t data = (static_cast<size_t>(f[h + 0x0D]) << 16 | word(h + 0x0E)) * 16;
+        const size_t length = word(h + 0x10) | word(h + 0x12) << 16;
+        EXPECT_LE(data + length, f.size()) << "instrument " << i;
+        if (f[h + 0x1F] & 1) {
+            EXPECT_LE(word(h + 0x18) | word(h + 0x1A) << 16, length) << "instrument " << i;
+        }
+    }
+    for (size_t p = 0; p < patterns; ++p) {
+        const size_t start = word(0x60 + orders + 2 * instruments + 2 * p) * 16;
+        size_t at = start + 2;
+        for (int row = 0; row < 64; ++row) {
+            while (uint8_t what = f.at(at++)) at += (what & 32 ? 2 : 0) + (what & 64 ? 1 : 0) + (what & 128 ? 2 : 0);
+        }
+        EXPECT_EQ(word(start), at - start) << "pattern " << p;
+    }
+}
+
 // Every channel carries notes, and the song drives itself with speed, tempo,
 // volume slides, vibrato, retrigger, special and jump commands plus volumes.
 TEST(AssetSong, UsesEveryChannelAndItsCommands) {
