@@ -1,9 +1,38 @@
-// Pixel format converters: straight loops of shifts and masks, no tables.
+// Pixel format converters: straight loops of shifts and masks, no tables; the
+// choice of path per converter; the format table.
 #include "display/converters.h"
 
 #include <cstring>
 
+#include "display/converters_paths.h"
+#include "effects/simd.h"
+
 namespace convert {
+
+#if defined(ORVO_X86)
+#define ORVO_DISPATCH(name)                                                                     \
+    void name(const Pixel* source, uint8_t* destination, uint32_t count) {                      \
+        switch (simd::active_path()) {                                                          \
+            case simd::Path::avx2: avx2::name(source, destination, count); return;              \
+            case simd::Path::sse2: sse2::name(source, destination, count); return;              \
+            default: plain::name(source, destination, count); return;                           \
+        }                                                                                       \
+    }
+#else
+#define ORVO_DISPATCH(name) \
+    void name(const Pixel* source, uint8_t* destination, uint32_t count) { plain::name(source, destination, count); }
+#endif
+ORVO_DISPATCH(RGB32)
+ORVO_DISPATCH(BGR32)
+ORVO_DISPATCH(RGB24)
+ORVO_DISPATCH(BGR24)
+ORVO_DISPATCH(RGB565)
+ORVO_DISPATCH(BGR565)
+ORVO_DISPATCH(RGB555)
+ORVO_DISPATCH(BGR555)
+#undef ORVO_DISPATCH
+
+namespace plain {
 namespace {
 
 inline void store16(uint8_t* destination, uint32_t word) {
@@ -73,6 +102,8 @@ void BGR555(const Pixel* source, uint8_t* destination, uint32_t count) {
         store16(destination + 2 * i, ((p >> 19) & 0x001Fu) | ((p >> 6) & 0x03E0u) | ((p << 7) & 0x7C00u));
     }
 }
+
+}  // namespace plain
 
 namespace {
 

@@ -1,5 +1,7 @@
 // Pixel format converters: one row routine per display format, chosen once
-// from a table by bit count and colour masks.
+// from a table by bit count and colour masks. Each routine runs on the path
+// that simd::active_path() names (effects/simd.h): the plain loops in
+// convert::plain or a SIMD layer with the same output bytes.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,17 @@ void RGB565(const Pixel* source, uint8_t* destination, uint32_t count);
 void BGR565(const Pixel* source, uint8_t* destination, uint32_t count);
 void RGB555(const Pixel* source, uint8_t* destination, uint32_t count);
 void BGR555(const Pixel* source, uint8_t* destination, uint32_t count);
+
+namespace plain {
+void RGB32(const Pixel* source, uint8_t* destination, uint32_t count);
+void BGR32(const Pixel* source, uint8_t* destination, uint32_t count);
+void RGB24(const Pixel* source, uint8_t* destination, uint32_t count);
+void BGR24(const Pixel* source, uint8_t* destination, uint32_t count);
+void RGB565(const Pixel* source, uint8_t* destination, uint32_t count);
+void BGR565(const Pixel* source, uint8_t* destination, uint32_t count);
+void RGB555(const Pixel* source, uint8_t* destination, uint32_t count);
+void BGR555(const Pixel* source, uint8_t* destination, uint32_t count);
+}  // namespace plain
 
 struct Format {
     const char* name;  // the converter's name, "RGB32" ... "BGR555"

@@ -1,0 +1,74 @@
+// The converters' SIMD loops, written once over the register type
+// (effects/simd_lanes.h) and compiled by converters_sse2.cpp and
+// converters_avx2.cpp. Each output field is the plain loop's shift and mask
+// applied to whole registers; the last few pixels of a row go through the
+// plain loop, so no store reaches past count pixels.
+#pragma once
+
+#include <cstdint>
+
+#include "display/converters.h"
+#include "effects/simd_lanes.h"
+
+namespace convert {
+namespace {
+
+using namespace lanes;
+
+template <class V> V same(V p) { return p; }
+
+// Red and blue exchanged, top byte 0.
+template <class V> V swap_red_blue(V p) {
+    return or_(or_(and_(srl32<16>(p), set1<V>(0xFFu)), and_(p, set1<V>(0xFF00u))), sll32<16>(and_(p, set1<V>(0xFFu))));
+}
+
+// The 16-bit words as in the plain loops, one per 32-bit lane.
+template <class V> V rgb565(V p) {
+    return or_(or_(and_(srl32<8>(p), set1<V>(0xF800u)), and_(srl32<5>(p), set1<V>(0x07E0u))),
+               and_(srl32<3>(p), set1<V>(0x001Fu)));
+}
+template <class V> V bgr565(V p) {
+    return or_(or_(and_(srl32<19>(p), set1<V>(0x001Fu)), and_(srl32<5>(p), set1<V>(0x07E0u))),
+               and_(sll32<8>(p), set1<V>(0xF800u)));
+}
+template <class V> V rgb555(V p) {
+    return or_(or_(and_(srl32<9>(p), set1<V>(0x7C00u)), and_(srl32<6>(p), set1<V>(0x03E0u))),
+               and_(srl32<3>(p), set1<V>(0x001Fu)));
+}
+template <class V> V bgr555(V p) {
+    return or_(or_(and_(srl32<19>(p), set1<V>(0x001Fu)), and_(srl32<6>(p), set1<V>(0x03E0u))),
+               and_(sll32<7>(p), set1<V>(0x7C00u)));
+}
+
+template <class V, V (*word)(V)>
+uint32_t convert32(const Pixel* source, uint8_t* destination, uint32_t count) {
+    constexpr uint32_t kN = kPixels<V>;
+    uint32_t i = 0;
+    for (; i + kN <= count; i += kN) store(destination + 4 * i, word(load<V>(source + i)));
+    return i;
+}
+
+template <class V, V (*word)(V)>
+uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
+    constexpr uint32_t kN = kPixels<V>;
+    uint32_t i = 0;
+    for (; i + 2 * kN <= count; i += 2 * kN) {
+        store(destination + 2 * i, pack32to16(word(load<V>(source + i)), word(load<V>(source + i + kN))));
+    }
+    return i;
+}
+
+// pack24 leaves 3 * kN bytes at the bottom of a register; the whole register
+// is stored while it still ends inside the row, the next store overwriting
+// its upper bytes.
+template <class V, V (*order)(V)>
+uint32_t convert24(const Pixel* source, uint8_t* destination, uint32_t count) {
+    constexpr uint32_t kN = kPixels<V>;
+    constexpr uint32_t kSpan = (sizeof(V) + 2) / 3;  // pixels whose bytes cover one store
+    uint32_t i = 0;
+    for (; i + (kSpan > kN ? kSpan : kN) <= count; i += kN) store(destination + 3 * i, pack24(order(load<V>(source + i))));
+    return i;
+}
+
+}  // namespace
+}  // namespace convert

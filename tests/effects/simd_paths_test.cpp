@@ -1,0 +1,135 @@
+// Every SIMD path the machine runs against the plain effects, bit for bit, on
+// seeded random pages (random top bytes included) and varied parameters.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "effects/effects.h"
+#include "effects/simd.h"
+#include "support/pages.h"
+
+using namespace test_support;
+
+namespace {
+
+std::vector<simd::Path> fast_paths() {
+    std::vector<simd::Path> paths;
+    for (int p = 1; p < simd::kPathCount; ++p) {
+        if (simd::path_available(static_cast<simd::Path>(p))) paths.push_back(static_cast<simd::Path>(p));
+    }
+    return paths;
+}
+
+// Restores the path chosen at start-up when a test ends.
+struct PathGuard {
+    simd::Path saved = simd::active_path();
+    ~PathGuard() { simd::force_path(saved); }
+};
+
+}  // namespace
+
+TEST(SimdPaths, RotozoomMatchesPlain) {
+    PathGuard guard;
+    struct Case { float zoom, angle; };
+    // Demo zooms at angles in every quadrant, the demo's own frame values,
+    // and zooms outside the demo's range whose rows are only partly written.
+    const Case cases[] = {{4.2f, 0.3f},  {2.2f, 1.9f},  {6.2f, -2.4f}, {3.7f, 4.0f},  {2.9f, -0.8f},
+                          {5.0f, 3.1416f}, {4.4f, 0.1234f}, {1.0f, 0.0f}, {0.7f, 0.6f}, {1.3f, -2.0f},
+                          {0.3f, 5.5f},  {12.0f, 100.0f}, {2.0f, 1.5708f}};
+    uint32_t seed = 200;
+    for (const Case& c : cases) {
+        const PageBuffer src = random_page(seed++);
+        const PageBuffer before = random_page(seed++);
+        PageBuffer want = before;
+        effects::plain::rotozoom(src.data(), want.data(), c.zoom, c.angle);
+        for (simd::Path path : fast_paths()) {
+            simd::force_path(path);
+            PageBuffer got = before;
+            effects::rotozoom(src.data(), got.data(), c.zoom, c.angle);
+            ASSERT_EQ(got, want) << simd::path_name(path) << " zoom " << c.zoom << " angle " << c.angle;
+        }
+    }
+}
+
+TEST(SimdPaths, ShadowGridMatchesPlainAndAdvancesTheSameSeed) {
+    PathGuard guard;
+    const int lights[][2] = {{220, 420}, {0, 0}, {639, 479}, {20, 20}, {333, 17}, {1, 478}, {638, 240}};
+    uint32_t seed = 300;
+    for (const auto& light : lights) {
+        const PageBuffer src = random_page(seed++);
+        const uint32_t noise = 0x9E3779B9u * seed;
+        effects::set_shadow_grid_seed(noise);
+        PageBuffer want = random_page(seed++);
+        effects::plain::shadow_grid(src.data(), want.data(), light[0], light[1]);
+        const uint32_t want_seed = effects::shadow_grid_seed();
+        for (simd::Path path : fast_paths()) {
+            simd::force_path(path);
+            effects::set_shadow_grid_seed(noise);
+            PageBuffer got = random_page(seed);
+            effects::shadow_grid(src.data(), got.data(), light[0], light[1]);
+            ASSERT_EQ(got, want) << simd::path_name(path) << " light " << light[0] << "," << light[1];
+            ASSERT_EQ(effects::shadow_grid_seed(), want_seed) << simd::path_name(path);
+        }
+    }
+}
+
+TEST(SimdPaths, RadialZoomMatchesPlain) {
+    PathGuard guard;
+    // The demo factor, factors near 1 (reads two and more pixels back), the
+    // extremes of the allowed range, and factors outside it (plain on every path).
+    const float factors[] = {0.9955f, 0.9999f, 0.99f, 0.95f, 0.8f, 0.5f, 0.31f, 0.01f, 0.0f, 0.99998f, 1.0f, -0.5f};
+    uint32_t seed = 400;
+    for (float factor : factors) {
+        const PageBuffer start = random_page(seed++);
+        PageBuffer want = start;
+        effects::plain::radial_zoom(want.data(), factor);
+        for (simd::Path path : fast_paths()) {
+            simd::force_path(path);
+            PageBuffer got = start;
+            effects::radial_zoom(got.data(), factor);
+            ASSERT_EQ(got, want) << simd::path_name(path) << " factor " << factor;
+        }
+    }
+}
+
+TEST(SimdPaths, RadialZoomFeedbackOverManyFramesMatchesPlain) {
+    // The demo feeds each frame's result into the next; differences would grow.
+    PageBuffer want = random_page(450);
+    for (simd::Path path : fast_paths()) {
+        PathGuard guard;
+        simd::force_path(path);
+        PageBuffer got = want;
+        PageBuffer plain = want;
+        for (int frame = 0; frame < 8; ++frame) {
+            effects::plain::radial_zoom(plain.data(), 0.9955f);
+            effects::radial_zoom(got.data(), 0.9955f);
+        }
+        ASSERT_EQ(got, plain) << simd::path_name(path);
+    }
+}
+
+TEST(SimdPaths, AlphaOverlayMatchesPlain) {
+    PathGuard guard;
+    for (uint32_t seed = 500; seed < 503; ++seed) {
+        const PageBuffer src = random_page(seed);
+        const PageBuffer before = random_page(seed + 50);
+        PageBuffer want = before;
+        effects::plain::alpha_overlay(src.data(), want.data());
+        for (simd::Path path : fast_paths()) {
+            simd::force_path(path);
+            PageBuffer got = before;
+            effects::alpha_overlay(src.data(), got.data());
+            ASSERT_EQ(got, want) << simd::path_name(path);
+        }
+    }
+}
+
+TEST(SimdPaths, ForcingAPathTheMachineLacksFallsBackToOneItRuns) {
+    PathGuard guard;
+    simd::force_path(simd::Path::plain);
+    EXPECT_EQ(simd::active_path(), simd::Path::plain);
+    for (int p = 0; p < simd::kPathCount; ++p) {
+        simd::force_path(static_cast<simd::Path>(p));
+        EXPECT_TRUE(simd::path_available(simd::active_path()));
+    }
+}
