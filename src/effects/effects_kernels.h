@@ -163,8 +163,11 @@ void radial_quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v
             const V n = add32(load<V>(row_source + r0), load<V>(col_source + q0));
             store(result, bilinear(page, n, load<V>(col_fx + q0), load<V>(row_fy + r0)));
             store(target, add32(load<V>(row_target + r0), load<V>(col_target + q0)));
-            const int lanes = r_last - r0 + 1 < kN ? r_last - r0 + 1 : kN;
-            for (int k = 0; k < lanes; ++k) page[target[k]] = result[k];
+            if (r_last - r0 + 1 >= kN) {
+                for (int k = 0; k < kN; ++k) page[target[k]] = result[k];
+            } else {
+                for (int k = 0; k < r_last - r0 + 1; ++k) page[target[k]] = result[k];
+            }
         }
     }
 }
