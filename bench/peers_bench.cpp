@@ -83,9 +83,7 @@ const SdlFormat kSdlFormats[] = {
     {"RGB555", SDL_PIXELFORMAT_XRGB1555, 2}, {"BGR555", SDL_PIXELFORMAT_XBGR1555, 2},
 };
 
-void BM_Peer_SDLConvert(benchmark::State& state) {
-    const SdlFormat& f = kSdlFormats[state.range(0)];
-    state.SetLabel(f.name);
+void BM_Peer_SDLConvert(benchmark::State& state, const SdlFormat& f) {
     const std::vector<uint32_t> source = varied_pixels(4);
     std::vector<uint8_t> target(static_cast<size_t>(kPagePixels) * 4);
     for (auto _ : state) {
@@ -97,9 +95,9 @@ void BM_Peer_SDLConvert(benchmark::State& state) {
 
 const int kRegistered = [] {
     for (int i = 0; i < static_cast<int>(sizeof(kSdlFormats) / sizeof(kSdlFormats[0])); ++i) {
-        benchmark::RegisterBenchmark((std::string("BM_Peer_SDLConvert/") + kSdlFormats[i].name).c_str(),
-                                     BM_Peer_SDLConvert)
-            ->Arg(i);
+        const SdlFormat& f = kSdlFormats[i];
+        benchmark::RegisterBenchmark((std::string("BM_Peer_SDLConvert/") + f.name).c_str(),
+                                     [&f](benchmark::State& state) { BM_Peer_SDLConvert(state, f); });
     }
     return 0;
 }();

@@ -16,7 +16,9 @@ namespace effects {
 // Rotated, magnified bilinear copy of source into destination about the page
 // centre (320, 240): a destination step of one pixel moves the source position
 // 1/zoom pixel. Destination pixels whose source falls outside
-// [0, 639) x [0, 479) keep their value. For zoom 2.2..6.2 every pixel is
+// [0, 639) x [0, 479) keep their value, so no zoom reads outside the source
+// (0, negative and tiny zooms included: steps past the int32 range
+// saturate). For zoom 2.2..6.2 every pixel is
 // written. source and destination must differ.
 void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle);
 
@@ -34,7 +36,9 @@ void set_shadow_grid_seed(uint32_t seed);
 
 // Pulls page toward its centre in place, four quadrant passes working outward
 // from the centre so that each pixel reads pixels already rewritten in this
-// call. factor must be in [0, 1); the demo passes 0.9955f.
+// call. The demo passes 0.9955f; for factor in [0, 1) every pixel is
+// rewritten. Any other factor (1 or more, negative) reads nothing outside the
+// page: pixels whose source lies outside [0, 639) x [0, 479) keep their value.
 void radial_zoom(Pixel* page, float factor);
 
 // destination = source over destination by source's top byte a, per channel

@@ -41,8 +41,16 @@ inline Pixel blend4(Pixel p00, Pixel p01, Pixel p10, Pixel p11, uint32_t fx, uin
 }
 
 // Float (or double) to signed 32-bit, truncating toward zero, as every
-// conversion in the effects does. Out-of-range values are the caller's to avoid.
-inline int32_t truncate_to_int(double value) { return static_cast<int32_t>(value); }
+// conversion in the effects does. A plain cast of a value past the int32 range
+// is undefined, and a zoom of 0 gives an infinite step: such values saturate
+// and NaN gives 0. Every value within the range converts as the cast does.
+inline int32_t truncate_to_int(double value) {
+    if (value != value) return 0;
+    // Truncation maps (-2^31 - 1, 2^31) into the range, and only that interval.
+    if (value >= 2147483648.0) return INT32_MAX;
+    if (value <= -2147483649.0) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
 
 // The rotozoomer's per-call steps, in double: kc = cos(angle) / zoom * 65536,
 // ks = sin(angle) / zoom * 65536, multiplied in that order and truncated. Every

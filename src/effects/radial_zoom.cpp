@@ -34,7 +34,10 @@ void quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint3
     for (int32_t r = 0, j = first_row; r < kPageHeight / 2; ++r, j += row_dir, v += v_step) {
         uint32_t u = u_start;
         for (int32_t c = 0, i = first_col; c < kPageWidth / 2; ++c, i += col_dir, u += u_step) {
-            if (u >= 0x2800000u || v >= 0x1E00000u) continue;
+            // Bounds of 639 and 479 columns and rows keep the right and lower
+            // neighbours inside the page for any K; for 0 <= K < 65536 the
+            // integer parts stay at most 638 and 478, so the test never fails.
+            if (u >= 0x27F0000u || v >= 0x1DF0000u) continue;
             const uint32_t n = (v >> 16) * kPageWidth + (u >> 16);
             page[j * kPageWidth + i] =
                 fixed_point::blend4(page[n], page[n + 1], page[n + kPageWidth], page[n + kPageWidth + 1],

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
 
 #include "effects/fixed_point.h"
@@ -31,4 +33,22 @@ TEST(Blend, WeightComesFromBits12To15) {
     EXPECT_EQ(fixed_point::weight4(0x00017FFF), 7u);
     EXPECT_EQ(fixed_point::weight4(0x0001F000), 15u);
     EXPECT_EQ(fixed_point::whole(0x027EFFFF), 638);
+}
+
+TEST(Blend, TruncationIsDefinedForEveryDouble) {
+    // In range: toward zero, as a cast.
+    EXPECT_EQ(fixed_point::truncate_to_int(21845.33), 21845);
+    EXPECT_EQ(fixed_point::truncate_to_int(-21845.33), -21845);
+    EXPECT_EQ(fixed_point::truncate_to_int(2147483647.9), 2147483647);
+    EXPECT_EQ(fixed_point::truncate_to_int(-2147483648.9), -2147483647 - 1);
+    // Past the range: saturated; NaN: 0.
+    EXPECT_EQ(fixed_point::truncate_to_int(2147483648.0), 2147483647);
+    EXPECT_EQ(fixed_point::truncate_to_int(-2147483649.0), -2147483647 - 1);
+    EXPECT_EQ(fixed_point::truncate_to_int(HUGE_VAL), 2147483647);
+    EXPECT_EQ(fixed_point::truncate_to_int(-HUGE_VAL), -2147483647 - 1);
+    EXPECT_EQ(fixed_point::truncate_to_int(std::numeric_limits<double>::quiet_NaN()), 0);
+    // Zoom 0: cos(0) / 0 saturates, sin(0) / 0 = 0 * inf is NaN.
+    const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(0.0f, 0.0f);
+    EXPECT_EQ(steps.kc, 2147483647);
+    EXPECT_EQ(steps.ks, 0);
 }

@@ -20,7 +20,7 @@ void reference_radial_zoom(PageBuffer& page, float factor) {
                 const int64_t i = p.col0 + c * p.col_dir;
                 const int64_t v = 240 * 65536 + (j - 240) * k;
                 const int64_t u = i >= 320 ? 320 * 65536 + (i - 320) * k : 319 * 65536 - (319 - i) * k;
-                if (u < 0 || u >= 640 * 65536 || v < 0 || v >= 480 * 65536) continue;
+                if (u < 0 || u >= 639 * 65536 || v < 0 || v >= 479 * 65536) continue;
                 const int64_t x = u / 65536, y = v / 65536;
                 const Pixel* n = &page[y * kPageWidth + x];
                 page[j * kPageWidth + i] =
@@ -73,4 +73,22 @@ TEST(RadialZoom, UniformPageIsUnchangedAndFactorZeroSpreadsTheAnchors) {
         ASSERT_EQ(page[y * kPageWidth + 320], right);
         ASSERT_EQ(page[y * kPageWidth + 639], right);
     }
+}
+
+TEST(RadialZoom, FactorsOutsideTheRangeReadOnlyInsideThePage) {
+    // Factor 1 and above push sources outward to the last column and row, whose
+    // right and lower neighbours lie outside; negative factors mirror them.
+    // Under the sanitizer build a read past the page fails here.
+    uint32_t seed = 60;
+    for (float factor : {1.0f, 1.5f, -0.5f, 3.0f}) {
+        PageBuffer page = random_page(seed++);
+        PageBuffer expected = page;
+        effects::radial_zoom(page.data(), factor);
+        reference_radial_zoom(expected, factor);
+        ASSERT_EQ(page, expected) << "factor " << factor;
+    }
+    PageBuffer corner = random_page(seed);
+    const Pixel old = corner[kPagePixels - 1];
+    effects::radial_zoom(corner.data(), 1.0f);
+    EXPECT_EQ(corner[kPagePixels - 1], old);  // source (639, 479) fails the test
 }

@@ -75,3 +75,29 @@ TEST(Rotozoom, DemoZoomsRewriteEveryPixelAndUniformStaysUniform) {
         ASSERT_EQ(dst, src);
     }
 }
+
+TEST(Rotozoom, ZoomsOutsideTheDemoRangeStayInsideTheSource) {
+    // Negative zooms turn the picture over; zero and tiny zooms give steps far
+    // past the int32 range, which saturate. None may read outside the source
+    // page (the sanitizer build checks) or differ between paths.
+    const PageBuffer src = random_page(13);
+    const PageBuffer before = random_page(14);
+    PageBuffer dst = before;
+    effects::rotozoom(src.data(), dst.data(), -3.0f, 0.4f);
+    EXPECT_EQ(dst, reference_rotozoom(src, before, -3.0f, 0.4f));
+    for (float zoom : {0.0f, -0.0f, 1e-6f, -1e-6f, 1e-30f}) {
+        for (float angle : {0.0f, 0.3f, 2.0f, -1.2f}) {
+            PageBuffer got = before;
+            effects::rotozoom(src.data(), got.data(), zoom, angle);
+            PageBuffer want = before;
+            effects::plain::rotozoom(src.data(), want.data(), zoom, angle);
+            ASSERT_EQ(got, want) << "zoom " << zoom << " angle " << angle;
+        }
+    }
+    // Zoom 0 at angle 0: kc saturates and ks is NaN, taken as 0, so row 240
+    // keeps only its centre pixel, which samples (320, 240) exactly.
+    PageBuffer zero = before;
+    effects::rotozoom(src.data(), zero.data(), 0.0f, 0.0f);
+    EXPECT_EQ(zero[240 * kPageWidth + 320], src[240 * kPageWidth + 320]);
+    EXPECT_EQ(zero[240 * kPageWidth + 321], before[240 * kPageWidth + 321]);
+}
