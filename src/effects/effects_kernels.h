@@ -84,9 +84,7 @@ void shadow_grid_kernel(const Pixel* source, Pixel* destination, int32_t light_c
             const V u = srl32<8>(mul32(v, load<V>(in + x)));
             const V w = mul32(u, set1<V>(block_row[x / kBlockSize]));
             // Signed w >= 0x8000: grey from w's low byte; else w's red byte.
-            const V g = and_(w, low_byte);
-            const V grey = or_(or_(g, sll32<8>(g)), sll32<16>(g));
-            store(out + x, select(cmpgt32(w, grey_limit), grey, and_(w, red)));
+            store(out + x, select(cmpgt32(w, grey_limit), grey_from_low_byte(w), and_(w, red)));
         }
     }
 }

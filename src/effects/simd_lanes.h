@@ -65,6 +65,12 @@ inline __m128i widen_hi(__m128i v) { return _mm_unpackhi_epi8(v, _mm_setzero_si1
 inline __m128i narrow(__m128i lo, __m128i hi) { return _mm_packus_epi16(lo, hi); }
 // Each pixel's top-byte word copied to its four words.
 inline __m128i spread_top(__m128i w) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(w, 0xFF), 0xFF); }
+// Grey pixels (w AND 0xFF) * 0x10101 = the low byte in bytes 0, 1, 2.
+inline __m128i grey_from_low_byte(__m128i w) {
+    const __m128i g = _mm_and_si128(w, _mm_set1_epi32(0xFF));
+    return _mm_or_si128(_mm_or_si128(g, _mm_slli_epi32(g, 8)), _mm_slli_epi32(g, 16));
+}
+inline __m128i select(__m128i mask, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
 
 // Four pixels to 3 bytes each (blue, green, red in memory order), in the low
 // 12 bytes. Per 64-bit half: q & 0xFFFFFF keeps pixel 0, (q >> 8) & 0xFFFFFF
@@ -148,6 +154,13 @@ inline __m256i widen_lo(__m256i v) { return _mm256_unpacklo_epi8(v, _mm256_setze
 inline __m256i widen_hi(__m256i v) { return _mm256_unpackhi_epi8(v, _mm256_setzero_si256()); }
 inline __m256i narrow(__m256i lo, __m256i hi) { return _mm256_packus_epi16(lo, hi); }
 inline __m256i spread_top(__m256i w) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(w, 0xFF), 0xFF); }
+// One byte shuffle: byte 0 of each pixel to bytes 0, 1, 2, byte 3 cleared.
+inline __m256i grey_from_low_byte(__m256i w) {
+    return _mm256_shuffle_epi8(w, _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,  //
+                                                   0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1));
+}
+// mask lanes are all ones or all zeros, so a byte blend selects whole lanes.
+inline __m256i select(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
 
 // Eight pixels to 24 bytes: each half drops its top bytes (12 bytes at its
 // bottom), then dwords 0-2 and 4-6 are joined.
@@ -199,9 +212,6 @@ inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
 #endif
 
 // ---- shared --------------------------------------------------------------
-
-// mask ? a : b, lane by lane (mask lanes all ones or all zeros).
-template <class V> inline V select(V mask, V a, V b) { return or_(and_(mask, a), and_(xor_(mask, set1<V>(~0u)), b)); }
 
 // a < bound as unsigned 32-bit numbers: flipping the sign bit of both turns
 // the unsigned order into the signed order that cmpgt compares.
