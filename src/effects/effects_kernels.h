@@ -89,24 +89,28 @@ void shadow_grid_kernel(const Pixel* source, Pixel* destination, int32_t light_c
     }
 }
 
-// floor((s * a + d * (256 - a)) / 256) per channel in 16-bit words: the sum is
-// at most 255 * 256, so the low 16 bits of each product are enough. The top
-// channel's word is computed too and cleared at the end.
+// floor((s * a + d * (256 - a)) / 256) per channel, in the plain loop's RB
+// and G lanes held as 16-bit words (no widening shuffles): a word of a sum is
+// at most 255 * 256, so the low 16 bits of each product are enough. RB's
+// words >> 8 land red and blue in bytes 2 and 0; G's sum has its result in
+// bits 8-15 already. a sits in both words of its pixel: (s >> 24) | (s >> 8
+// AND 0xFF0000).
 template <class V>
 void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
     constexpr int kN = kPixels<V>;
-    const V full = set1<V>(0x01000100u);  // 256 in every word
-    const V colours = set1<V>(0x00FFFFFFu);
+    const V full = set1<V>(0x01000100u);  // 256 in both words
+    const V rb_mask = set1<V>(0x00FF00FFu);
+    const V g_mask = set1<V>(0x000000FFu);
+    const V a_high = set1<V>(0x00FF0000u);
+    const V g_result = set1<V>(0x0000FF00u);
     for (int32_t n = 0; n < kPagePixels; n += kN) {
         const V s = load<V>(source + n);
         const V d = load<V>(destination + n);
-        auto half = [&](V s16, V d16) {
-            const V a = spread_top(s16);
-            return srl16<8>(add16(mul16(s16, a), mul16(d16, sub16(full, a))));
-        };
-        const V lo = half(widen_lo(s), widen_lo(d));
-        const V hi = half(widen_hi(s), widen_hi(d));
-        store(destination + n, and_(narrow(lo, hi), colours));
+        const V a = or_(srl32<24>(s), and_(srl32<8>(s), a_high));
+        const V b = sub16(full, a);
+        const V rb = add16(mul16(and_(s, rb_mask), a), mul16(and_(d, rb_mask), b));
+        const V g = add16(mul16(and_(srl32<8>(s), g_mask), a), mul16(and_(srl32<8>(d), g_mask), b));
+        store(destination + n, or_(srl16<8>(rb), and_(g, g_result)));
     }
 }
 

@@ -58,13 +58,8 @@ inline __m128i pack32to16(__m128i a, __m128i b) {
     return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
 }
 
-// Channels as 16-bit words within each 128-bit lane (low or high two pixels)
-// and back to bytes (every word <= 255); lo/hi then pack restores the order.
+// Channels as 16-bit words (the low two pixels).
 inline __m128i widen_lo(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
-inline __m128i widen_hi(__m128i v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
-inline __m128i narrow(__m128i lo, __m128i hi) { return _mm_packus_epi16(lo, hi); }
-// Each pixel's top-byte word copied to its four words.
-inline __m128i spread_top(__m128i w) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(w, 0xFF), 0xFF); }
 // Grey pixels (w AND 0xFF) * 0x10101 = the low byte in bytes 0, 1, 2.
 inline __m128i grey_from_low_byte(__m128i w) {
     const __m128i g = _mm_and_si128(w, _mm_set1_epi32(0xFF));
@@ -150,10 +145,6 @@ inline __m256i mul32(__m256i a, __m256i b) { return _mm256_mullo_epi32(a, b); }
 inline __m256i pack32to16(__m256i a, __m256i b) {
     return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
 }
-inline __m256i widen_lo(__m256i v) { return _mm256_unpacklo_epi8(v, _mm256_setzero_si256()); }
-inline __m256i widen_hi(__m256i v) { return _mm256_unpackhi_epi8(v, _mm256_setzero_si256()); }
-inline __m256i narrow(__m256i lo, __m256i hi) { return _mm256_packus_epi16(lo, hi); }
-inline __m256i spread_top(__m256i w) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(w, 0xFF), 0xFF); }
 // One byte shuffle: byte 0 of each pixel to bytes 0, 1, 2, byte 3 cleared.
 inline __m256i grey_from_low_byte(__m256i w) {
     return _mm256_shuffle_epi8(w, _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,  //
