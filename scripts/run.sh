@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Orvo and starts the demo.
+# Installs what is missing, builds Orvo (which also makes the pictures and
+# the song) and starts the demo in the asset folder. Escape ends it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j "$(nproc)"
-echo "The demo is not built yet." >&2
-exit 1
+cmake --build build/release -j "$(nproc)" --target orvo orvo_assets
+cd build/release/assets
+exec ../src/driver/orvo
