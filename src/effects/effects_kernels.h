@@ -19,6 +19,11 @@ using namespace lanes;
 // wrapping 32-bit coordinates are the exact ones: it is written whole. Other
 // rows test each pixel on the 32-bit coordinates exactly as the plain loop
 // does, and a failing lane reads pixel 0 and keeps the old destination.
+//
+// On AVX2, when a step moves at most 2/7 px across and 1/7 px down (zooms of
+// about 3.5 and more at small angles, 5 and more at any angle), the 8 lanes of
+// a group span at most 3 source columns and 2 rows: whole rows then read each
+// group's 3 x 4 box once (bilinear_box) instead of gathering its pixels.
 template <class V>
 void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     constexpr int kN = kPixels<V>;
@@ -30,6 +35,11 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
     const V step_v = set1<V>(uks * kN);
     const V fifteen = set1<V>(15);
     auto inside = [](int64_t c, int64_t bound) { return c >= 0 && c < bound; };
+    auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
+    const bool box = kN == 8 && 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
+    // The lane with the least x (y): the first if x (y) grows along the row.
+    const uint32_t lo_u = kc < 0 ? ukc * (kN - 1) : 0u;
+    const uint32_t lo_v = ks < 0 ? uks * (kN - 1) : 0u;
     for (int32_t j = 0; j < kPageHeight; ++j) {
         const uint32_t u0 = 0x1400000u - 320u * ukc - static_cast<uint32_t>(j - 240) * uks;
         const uint32_t v0 = 0xF00000u - 320u * uks + static_cast<uint32_t>(j - 240) * ukc;
@@ -40,6 +50,23 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
         V u = add32(set1<V>(u0), lane_u);
         V v = add32(set1<V>(v0), lane_v);
         Pixel* out = destination + j * kPageWidth;
+        if constexpr (kN == 8) {
+            if (whole && box) {
+                uint32_t u_lo = u0 + lo_u, v_lo = v0 + lo_v;
+                for (int32_t i = 0; i < kPageWidth; i += kN, u = add32(u, step_u), v = add32(v, step_v),
+                             u_lo += ukc * kN, v_lo += uks * kN) {
+                    // Such steps keep every source position within
+                    // 320 * 2/7 + 240 * 1/7 < 126 px of (320, 240), so the box
+                    // needs no clamp to stay in the page.
+                    const uint32_t x0 = u_lo >> 16, y0 = v_lo >> 16;
+                    // cell = (x - x0) + 4 * (y - y0) = (x + 4y) - (x0 + 4 * y0)
+                    const V cell = sub32(add32(srl32<16>(u), sll32<2>(srl32<16>(v))), set1<V>(x0 + 4 * y0));
+                    store(out + i, bilinear_box(source + y0 * kPageWidth + x0, cell, and_(srl32<12>(u), fifteen),
+                                                and_(srl32<12>(v), fifteen)));
+                }
+                continue;
+            }
+        }
         for (int32_t i = 0; i < kPageWidth; i += kN, u = add32(u, step_u), v = add32(v, step_v)) {
             const V y = srl32<16>(v);
             V n = add32(add32(sll32<9>(y), sll32<7>(y)), srl32<16>(u));  // y * 640 + x

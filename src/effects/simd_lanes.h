@@ -161,28 +161,14 @@ inline __m256i pack24(__m256i v) {
     return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, drop_top), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
 }
 
-// The same blend for eight pixels. Each pixel's two horizontal pairs
-// (n, n + 1) and (n + 640, n + 641) are gathered as 64-bit words, the left and
-// right bytes of each channel interleaved, and pmaddubsw forms
-// left * (16 - fx) + right * fx per channel (<= 255 * 16) in one step; the
-// vertical pass follows in 16-bit words (<= 255 * 256). Pixels sit as
-// [0 1 | 4 5] and [2 3 | 6 7] so that the per-half pack returns 0..7 in order.
-inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
-    // Indices in the order 0 1 4 5 | 2 3 6 7; each gather fetches four pairs.
-    // (Gathers beat eight scalar pair loads here: the loads were cheap, the
-    // shuffles that assembled them were not.)
-    const __m256i order = _mm256_permutevar8x32_epi32(n, _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
-    const __m128i index_a = _mm256_castsi256_si128(order);
-    const __m128i index_b = _mm256_extracti128_si256(order, 1);
-    const auto* top = reinterpret_cast<const long long*>(page);
-    const auto* bottom = reinterpret_cast<const long long*>(page + kPageWidth);
-    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15,  //
-                                                0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
-    const __m256i top_a = _mm256_shuffle_epi8(_mm256_i32gather_epi64(top, index_a, 4), interleave);
-    const __m256i top_b = _mm256_shuffle_epi8(_mm256_i32gather_epi64(top, index_b, 4), interleave);
-    const __m256i bottom_a = _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_a, 4), interleave);
-    const __m256i bottom_b = _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_b, 4), interleave);
-
+// The same blend for eight pixels, from each pixel's two horizontal pairs
+// (n, n + 1) and (n + 640, n + 641) with the left and right bytes of each
+// channel interleaved: pmaddubsw forms left * (16 - fx) + right * fx per
+// channel (<= 255 * 16) in one step; the vertical pass follows in 16-bit words
+// (<= 255 * 256). The pairs sit as [0 1 | 4 5] (a) and [2 3 | 6 7] (b) so that
+// the per-half pack returns pixels 0..7 in order.
+inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i fx,
+                           __m256i fy) {
     const __m256i sixteen = _mm256_set1_epi32(16);
     auto twice = [](__m256i w) { return _mm256_or_si256(w, _mm256_slli_epi32(w, 16)); };
     // Byte pairs (16 - fx, fx) twice per dword: 16 + fx * 255 = (16 - fx) + (fx << 8).
@@ -199,6 +185,46 @@ inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
     const __m256i sum_b = _mm256_add_epi16(_mm256_mullo_epi16(top_h_b, _mm256_unpackhi_epi32(gy, gy)),
                                            _mm256_mullo_epi16(bottom_h_b, _mm256_unpackhi_epi32(fy2, fy2)));
     return _mm256_packus_epi16(_mm256_srli_epi16(sum_a, 8), _mm256_srli_epi16(sum_b, 8));
+}
+
+// Pixel k of page at element n[k], its pairs fetched by gathers. (Gathers beat
+// eight scalar pair loads here: the loads were cheap, the shuffles that
+// assembled them were not.)
+inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
+    // Indices in the order 0 1 4 5 | 2 3 6 7; each gather fetches four pairs.
+    const __m256i order = _mm256_permutevar8x32_epi32(n, _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
+    const __m128i index_a = _mm256_castsi256_si128(order);
+    const __m128i index_b = _mm256_extracti128_si256(order, 1);
+    const auto* top = reinterpret_cast<const long long*>(page);
+    const auto* bottom = reinterpret_cast<const long long*>(page + kPageWidth);
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15,  //
+                                                0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+    return blend_pairs(_mm256_shuffle_epi8(_mm256_i32gather_epi64(top, index_a, 4), interleave),
+                       _mm256_shuffle_epi8(_mm256_i32gather_epi64(top, index_b, 4), interleave),
+                       _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_a, 4), interleave),
+                       _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_b, 4), interleave), fx, fy);
+}
+
+// The same blend when all eight neighbourhoods lie in the box of 3 rows by 4
+// pixels whose top left is corner: lane k's top left pixel is box cell
+// dx + 4 * dy (dx 0..2, dy 0..1). Rows 0 | 1 and rows 1 | 2 each fill one
+// register, so one permute by cell picks every lane's top (or bottom) pixel
+// from its own row, and cell + 1 its right neighbour. unpack*_epi8 of the left
+// and right pixels interleaves their bytes in the [0 1 | 4 5], [2 3 | 6 7]
+// order that blend_pairs takes.
+inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i fx, __m256i fy) {
+    const __m128i row1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + kPageWidth));
+    const __m256i upper = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(corner))), row1, 1);
+    const __m256i lower = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(row1), _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + 2 * kPageWidth)), 1);
+    const __m256i cell1 = _mm256_add_epi32(cell, _mm256_set1_epi32(1));
+    const __m256i top_l = _mm256_permutevar8x32_epi32(upper, cell);
+    const __m256i top_r = _mm256_permutevar8x32_epi32(upper, cell1);
+    const __m256i bottom_l = _mm256_permutevar8x32_epi32(lower, cell);
+    const __m256i bottom_r = _mm256_permutevar8x32_epi32(lower, cell1);
+    return blend_pairs(_mm256_unpacklo_epi8(top_l, top_r), _mm256_unpackhi_epi8(top_l, top_r),
+                       _mm256_unpacklo_epi8(bottom_l, bottom_r), _mm256_unpackhi_epi8(bottom_l, bottom_r), fx, fy);
 }
 #endif
 

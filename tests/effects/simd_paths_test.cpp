@@ -51,6 +51,32 @@ TEST(SimdPaths, RotozoomMatchesPlain) {
     }
 }
 
+TEST(SimdPaths, RotozoomBoxAndGatherGroupsMatchPlain) {
+    PathGuard guard;
+    struct Case { float zoom, angle; };
+    // AVX2 reads a group's 3 x 4 source box when a step moves at most 2/7 px
+    // across and 1/7 px down, and gathers otherwise: zooms either side of 3.5
+    // at angle 0, angles either side of the 1/7 limit at zoom 6.2, and box
+    // cases with x and y falling along the row in each quadrant.
+    const Case cases[] = {{3.49f, 0.0f},  {3.5f, 0.0f},     {3.51f, 0.0f},    {6.2f, 1.0f},
+                          {6.2f, 1.1f},   {6.2f, -1.05f},   {5.0f, 0.2f},     {5.0f, 2.94f},
+                          {5.0f, -2.94f}, {5.0f, -0.2f},    {4.2f, 3.1416f},  {7.0f, 1.5708f},
+                          {100.0f, 0.7f}, {3.6f, -0.001f}};
+    uint32_t seed = 250;
+    for (const Case& c : cases) {
+        const PageBuffer src = random_page(seed++);
+        const PageBuffer before = random_page(seed++);
+        PageBuffer want = before;
+        effects::plain::rotozoom(src.data(), want.data(), c.zoom, c.angle);
+        for (simd::Path path : fast_paths()) {
+            simd::force_path(path);
+            PageBuffer got = before;
+            effects::rotozoom(src.data(), got.data(), c.zoom, c.angle);
+            ASSERT_EQ(got, want) << simd::path_name(path) << " zoom " << c.zoom << " angle " << c.angle;
+        }
+    }
+}
+
 TEST(SimdPaths, ShadowGridMatchesPlainAndAdvancesTheSameSeed) {
     PathGuard guard;
     const int lights[][2] = {{220, 420}, {0, 0}, {639, 479}, {20, 20}, {333, 17}, {1, 478}, {638, 240}};
