@@ -154,36 +154,34 @@ void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
 // The source column and fx depend only on c, the source row and fy only on r,
 // so both come from small tables. A lane k of a group at diagonal t has row
 // step r0 + k and column step t - r0 - k; the column tables are kept in
-// reverse (index 319 - c) so that both loads are contiguous. Lanes past the
-// end of the diagonal read padding that points at real pixels and are not
-// stored.
-template <class V>
-void radial_quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint32_t v_step,
-                     int32_t first_col, int32_t col_dir, uint32_t u, uint32_t u_step) {
+// reverse (index 319 - c) so that both loads are contiguous. Lane k + 1 lies
+// one row further out and one column further in, so the lanes' targets are
+// kStride pixels apart. Lanes past the end of the diagonal read padding that
+// points at real pixels and are not stored.
+template <class V, int kRowDir, int kColDir>
+void radial_quadrant(Pixel* page, int32_t first_row, uint32_t v, uint32_t v_step, int32_t first_col, uint32_t u,
+                     uint32_t u_step) {
     constexpr int kN = kPixels<V>;
     constexpr int kCols = kPageWidth / 2;
     constexpr int kRows = kPageHeight / 2;
-    alignas(32) uint32_t col_source[kCols + 8], col_fx[kCols + 8], col_target[kCols + 8];
-    alignas(32) uint32_t row_source[kRows + 8], row_fy[kRows + 8], row_target[kRows + 8];
+    constexpr int kStride = kRowDir * kPageWidth - kColDir;
+    alignas(32) uint32_t col_source[kCols + 8], col_fx[kCols + 8];
+    alignas(32) uint32_t row_source[kRows + 8], row_fy[kRows + 8];
     for (int c = 0; c < kCols; ++c, u += u_step) {
         col_source[kCols - 1 - c] = u >> 16;
         col_fx[kCols - 1 - c] = (u >> 12) & 15u;
-        col_target[kCols - 1 - c] = static_cast<uint32_t>(first_col + c * col_dir);
     }
     for (int r = 0; r < kRows; ++r, v += v_step) {
         row_source[r] = (v >> 16) * kPageWidth;
         row_fy[r] = (v >> 12) & 15u;
-        row_target[r] = static_cast<uint32_t>((first_row + r * row_dir) * kPageWidth);
     }
     for (int pad = 0; pad < 8; ++pad) {
         col_source[kCols + pad] = col_source[kCols - 1];
         col_fx[kCols + pad] = 0;
-        col_target[kCols + pad] = 0;
         row_source[kRows + pad] = row_source[0];
         row_fy[kRows + pad] = 0;
-        row_target[kRows + pad] = 0;
     }
-    alignas(32) uint32_t result[8], target[8];
+    alignas(32) uint32_t result[8];
     for (int t = 0; t < kCols + kRows - 1; ++t) {
         const int r_first = t < kCols ? 0 : t - (kCols - 1);
         const int r_last = t < kRows ? t : kRows - 1;
@@ -191,11 +189,11 @@ void radial_quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v
             const int q0 = kCols - 1 - t + r0;
             const V n = add32(load<V>(row_source + r0), load<V>(col_source + q0));
             store(result, bilinear(page, n, load<V>(col_fx + q0), load<V>(row_fy + r0)));
-            store(target, add32(load<V>(row_target + r0), load<V>(col_target + q0)));
+            Pixel* target = page + (first_row + r0 * kRowDir) * kPageWidth + first_col + (t - r0) * kColDir;
             if (r_last - r0 + 1 >= kN) {
-                for (int k = 0; k < kN; ++k) page[target[k]] = result[k];
+                for (int k = 0; k < kN; ++k) target[k * kStride] = result[k];
             } else {
-                for (int k = 0; k < r_last - r0 + 1; ++k) page[target[k]] = result[k];
+                for (int k = 0; k < r_last - r0 + 1; ++k) target[k * kStride] = result[k];
             }
         }
     }
@@ -205,10 +203,10 @@ template <class V>
 void radial_zoom_kernel(Pixel* page, int32_t k) {
     const uint32_t uk = static_cast<uint32_t>(k);
     const uint32_t minus_k = 0u - uk;
-    radial_quadrant<V>(page, 240, +1, 0xF00000u, uk, 320, +1, 0x1400000u, uk);
-    radial_quadrant<V>(page, 239, -1, 0xF00000u - uk, minus_k, 320, +1, 0x1400000u, uk);
-    radial_quadrant<V>(page, 240, +1, 0xF00000u, uk, 319, -1, 0x13F0000u, minus_k);
-    radial_quadrant<V>(page, 239, -1, 0xF00000u - uk, minus_k, 319, -1, 0x13F0000u, minus_k);
+    radial_quadrant<V, +1, +1>(page, 240, 0xF00000u, uk, 320, 0x1400000u, uk);
+    radial_quadrant<V, -1, +1>(page, 239, 0xF00000u - uk, minus_k, 320, 0x1400000u, uk);
+    radial_quadrant<V, +1, -1>(page, 240, 0xF00000u, uk, 319, 0x13F0000u, minus_k);
+    radial_quadrant<V, -1, -1>(page, 239, 0xF00000u - uk, minus_k, 319, 0x13F0000u, minus_k);
 }
 
 }  // namespace

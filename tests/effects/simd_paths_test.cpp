@@ -103,7 +103,7 @@ TEST(SimdPaths, RadialZoomMatchesPlain) {
     PathGuard guard;
     // The demo factor, factors near 1, factors that read two and more pixels
     // back, and both ends of the allowed range (K = 0 and K = 65535).
-    const float factors[] = {0.9955f, 0.9999f, 0.99f, 0.95f, 0.8f, 0.5f, 0.31f, 0.01f, 0.0f, 0.99999f};
+    const float factors[] = {0.9955f, 0.9999f, 0.99f, 0.95f, 0.8f, 0.5f, 0.31f, 0.01f, 0.0f, 0.99999f, 0.99998f};
     uint32_t seed = 400;
     for (float factor : factors) {
         const PageBuffer start = random_page(seed++);
