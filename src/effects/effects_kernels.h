@@ -61,8 +61,10 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
                     const uint32_t x0 = u_lo >> 16, y0 = v_lo >> 16;
                     // cell = (x - x0) + 4 * (y - y0) = (x + 4y) - (x0 + 4 * y0)
                     const V cell = sub32(add32(srl32<16>(u), sll32<2>(srl32<16>(v))), set1<V>(x0 + 4 * y0));
-                    store(out + i, bilinear_box(source + y0 * kPageWidth + x0, cell, and_(srl32<12>(u), fifteen),
-                                                and_(srl32<12>(v), fifteen)));
+                    const V fy = and_(srl32<12>(v), fifteen);
+                    store(out + i, bilinear_box(source + y0 * kPageWidth + x0, cell,
+                                                x_weight_words(and_(srl32<12>(u), fifteen)),
+                                                y_weight_words(sub32(set1<V>(16), fy)), y_weight_words(fy)));
                 }
                 continue;
             }
@@ -152,9 +154,10 @@ void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
 // order reads. Pixels read with weight 0 may be old or new: they never count.
 //
 // The source column and fx depend only on c, the source row and fy only on r,
-// so both come from small tables. A lane k of a group at diagonal t has row
-// step r0 + k and column step t - r0 - k; the column tables are kept in
-// reverse (index 319 - c) so that both loads are contiguous. Lane k + 1 lies
+// so both come from small tables, the weights as the blend's weight words. A
+// lane k of a group at diagonal t has row step r0 + k and column step
+// t - r0 - k; the column tables are kept in reverse (index 319 - c) so that
+// both loads are contiguous. Lane k + 1 lies
 // one row further out and one column further in, so the lanes' targets are
 // kStride pixels apart. Lanes past the end of the diagonal read padding that
 // points at real pixels and are not stored.
@@ -165,21 +168,23 @@ void radial_quadrant(Pixel* page, int32_t first_row, uint32_t v, uint32_t v_step
     constexpr int kCols = kPageWidth / 2;
     constexpr int kRows = kPageHeight / 2;
     constexpr int kStride = kRowDir * kPageWidth - kColDir;
-    alignas(32) uint32_t col_source[kCols + 8], col_fx[kCols + 8];
-    alignas(32) uint32_t row_source[kRows + 8], row_fy[kRows + 8];
+    alignas(32) uint32_t col_source[kCols + 8], col_wx[kCols + 8];
+    alignas(32) uint32_t row_source[kRows + 8], row_gy[kRows + 8], row_fy[kRows + 8];
     for (int c = 0; c < kCols; ++c, u += u_step) {
         col_source[kCols - 1 - c] = u >> 16;
-        col_fx[kCols - 1 - c] = (u >> 12) & 15u;
+        col_wx[kCols - 1 - c] = x_weight_word((u >> 12) & 15u);
     }
     for (int r = 0; r < kRows; ++r, v += v_step) {
         row_source[r] = (v >> 16) * kPageWidth;
-        row_fy[r] = (v >> 12) & 15u;
+        row_gy[r] = y_weight_word(16 - ((v >> 12) & 15u));
+        row_fy[r] = y_weight_word((v >> 12) & 15u);
     }
     for (int pad = 0; pad < 8; ++pad) {
         col_source[kCols + pad] = col_source[kCols - 1];
-        col_fx[kCols + pad] = 0;
+        col_wx[kCols + pad] = x_weight_word(0);
         row_source[kRows + pad] = row_source[0];
-        row_fy[kRows + pad] = 0;
+        row_gy[kRows + pad] = y_weight_word(16);
+        row_fy[kRows + pad] = y_weight_word(0);
     }
     alignas(32) uint32_t result[8];
     for (int t = 0; t < kCols + kRows - 1; ++t) {
@@ -188,7 +193,8 @@ void radial_quadrant(Pixel* page, int32_t first_row, uint32_t v, uint32_t v_step
         for (int r0 = r_first; r0 <= r_last; r0 += kN) {
             const int q0 = kCols - 1 - t + r0;
             const V n = add32(load<V>(row_source + r0), load<V>(col_source + q0));
-            store(result, bilinear(page, n, load<V>(col_fx + q0), load<V>(row_fy + r0)));
+            store(result, bilinear_weighted(page, n, load<V>(col_wx + q0), load<V>(row_gy + r0),
+                                            load<V>(row_fy + r0)));
             Pixel* target = page + (first_row + r0 * kRowDir) * kPageWidth + first_col + (t - r0) * kColDir;
             if (r_last - r0 + 1 >= kN) {
                 for (int k = 0; k < kN; ++k) target[k * kStride] = result[k];

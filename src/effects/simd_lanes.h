@@ -82,20 +82,14 @@ inline __m128i pack24(__m128i v) {
 
 // The two-lane bilinear blend of fixed_point::blend4 for four pixels at once:
 // pixel k blends page[n], page[n + 1], page[n + 640], page[n + 641] with its
-// own fx, fy (0..15). Per channel in 16-bit words: the vertical pass
+// own weights, each a 16-bit word twice (gx2 = 16 - fx, fx2 = fx, gy2 = 16 - fy,
+// fy2 = fy). Per channel in 16-bit words: the vertical pass
 // top * (16 - fy) + bottom * fy is at most 255 * 16, the horizontal pass
 // left * (16 - fx) + right * fx at most 255 * 256, so no word overflows and
 // >> 8 gives floor(sum / 256) exactly as the 32-bit lanes do.
-inline __m128i bilinear(const Pixel* page, __m128i n, __m128i fx, __m128i fy) {
+inline __m128i bilinear_words(const Pixel* page, __m128i n, __m128i gx2, __m128i fx2, __m128i gy2, __m128i fy2) {
     alignas(16) uint32_t index[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(index), n);
-    const __m128i sixteen = _mm_set1_epi32(16);
-    // Dwords w | w << 16: after a dword broadcast, eight words of w.
-    auto twice = [](__m128i w) { return _mm_or_si128(w, _mm_slli_epi32(w, 16)); };
-    const __m128i gy2 = twice(_mm_sub_epi32(sixteen, fy));
-    const __m128i fy2 = twice(fy);
-    const __m128i gx2 = twice(_mm_sub_epi32(sixteen, fx));
-    const __m128i fx2 = twice(fx);
     __m128i words[4];
 #define ORVO_BILINEAR_PIXEL(k, sel)                                                                          \
     {                                                                                                        \
@@ -114,6 +108,17 @@ inline __m128i bilinear(const Pixel* page, __m128i n, __m128i fx, __m128i fy) {
     ORVO_BILINEAR_PIXEL(3, 0xFF)
 #undef ORVO_BILINEAR_PIXEL
     return _mm_packus_epi16(_mm_unpacklo_epi64(words[0], words[1]), _mm_unpacklo_epi64(words[2], words[3]));
+}
+// The same from weight words (x_weight_word, y_weight_word) or from fx, fy.
+inline __m128i bilinear_weighted(const Pixel* page, __m128i n, __m128i wx, __m128i gy2, __m128i fy2) {
+    // wx has bytes (16 - fx, fx) twice: its even bytes as words are 16 - fx
+    // twice, its odd bytes fx twice.
+    return bilinear_words(page, n, _mm_and_si128(wx, _mm_set1_epi32(0x00FF00FF)), _mm_srli_epi16(wx, 8), gy2, fy2);
+}
+inline __m128i bilinear(const Pixel* page, __m128i n, __m128i fx, __m128i fy) {
+    auto twice = [](__m128i w) { return _mm_or_si128(w, _mm_slli_epi32(w, 16)); };
+    return bilinear_words(page, n, twice(_mm_sub_epi32(_mm_set1_epi32(16), fx)), twice(fx),
+                          twice(_mm_sub_epi32(_mm_set1_epi32(16), fy)), twice(fy));
 }
 
 // ---- 8 pixels, AVX2 ----------------------------------------------------
@@ -163,26 +168,21 @@ inline __m256i pack24(__m256i v) {
 
 // The same blend for eight pixels, from each pixel's two horizontal pairs
 // (n, n + 1) and (n + 640, n + 641) with the left and right bytes of each
-// channel interleaved: pmaddubsw forms left * (16 - fx) + right * fx per
-// channel (<= 255 * 16) in one step; the vertical pass follows in 16-bit words
-// (<= 255 * 256). The pairs sit as [0 1 | 4 5] (a) and [2 3 | 6 7] (b) so that
-// the per-half pack returns pixels 0..7 in order.
-inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i fx,
-                           __m256i fy) {
-    const __m256i sixteen = _mm256_set1_epi32(16);
-    auto twice = [](__m256i w) { return _mm256_or_si256(w, _mm256_slli_epi32(w, 16)); };
-    // Byte pairs (16 - fx, fx) twice per dword: 16 + fx * 255 = (16 - fx) + (fx << 8).
-    const __m256i wx = twice(_mm256_add_epi32(sixteen, _mm256_sub_epi32(_mm256_slli_epi32(fx, 8), fx)));
-    const __m256i gy = twice(_mm256_sub_epi32(sixteen, fy));
-    const __m256i fy2 = twice(fy);
+// channel interleaved: pmaddubsw with wx's byte pairs (16 - fx, fx) forms
+// left * (16 - fx) + right * fx per channel (<= 255 * 16) in one step; the
+// vertical pass follows in 16-bit words (<= 255 * 256). The pairs sit as
+// [0 1 | 4 5] (a) and [2 3 | 6 7] (b) so that the per-half pack returns pixels
+// 0..7 in order.
+inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i wx,
+                           __m256i gy2, __m256i fy2) {
     // Each pixel's dword doubled to a qword: its four channels' weights.
     const __m256i top_h_a = _mm256_maddubs_epi16(top_a, _mm256_unpacklo_epi32(wx, wx));
     const __m256i top_h_b = _mm256_maddubs_epi16(top_b, _mm256_unpackhi_epi32(wx, wx));
     const __m256i bottom_h_a = _mm256_maddubs_epi16(bottom_a, _mm256_unpacklo_epi32(wx, wx));
     const __m256i bottom_h_b = _mm256_maddubs_epi16(bottom_b, _mm256_unpackhi_epi32(wx, wx));
-    const __m256i sum_a = _mm256_add_epi16(_mm256_mullo_epi16(top_h_a, _mm256_unpacklo_epi32(gy, gy)),
+    const __m256i sum_a = _mm256_add_epi16(_mm256_mullo_epi16(top_h_a, _mm256_unpacklo_epi32(gy2, gy2)),
                                            _mm256_mullo_epi16(bottom_h_a, _mm256_unpacklo_epi32(fy2, fy2)));
-    const __m256i sum_b = _mm256_add_epi16(_mm256_mullo_epi16(top_h_b, _mm256_unpackhi_epi32(gy, gy)),
+    const __m256i sum_b = _mm256_add_epi16(_mm256_mullo_epi16(top_h_b, _mm256_unpackhi_epi32(gy2, gy2)),
                                            _mm256_mullo_epi16(bottom_h_b, _mm256_unpackhi_epi32(fy2, fy2)));
     return _mm256_packus_epi16(_mm256_srli_epi16(sum_a, 8), _mm256_srli_epi16(sum_b, 8));
 }
@@ -190,7 +190,7 @@ inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m25
 // Pixel k of page at element n[k], its pairs fetched by gathers. (Gathers beat
 // eight scalar pair loads here: the loads were cheap, the shuffles that
 // assembled them were not.)
-inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
+inline __m256i bilinear_weighted(const Pixel* page, __m256i n, __m256i wx, __m256i gy2, __m256i fy2) {
     // Indices in the order 0 1 4 5 | 2 3 6 7; each gather fetches four pairs.
     const __m256i order = _mm256_permutevar8x32_epi32(n, _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
     const __m128i index_a = _mm256_castsi256_si128(order);
@@ -202,7 +202,15 @@ inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
     return blend_pairs(_mm256_shuffle_epi8(_mm256_i32gather_epi64(top, index_a, 4), interleave),
                        _mm256_shuffle_epi8(_mm256_i32gather_epi64(top, index_b, 4), interleave),
                        _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_a, 4), interleave),
-                       _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_b, 4), interleave), fx, fy);
+                       _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, index_b, 4), interleave), wx, gy2, fy2);
+}
+
+inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
+    auto twice = [](__m256i w) { return _mm256_or_si256(w, _mm256_slli_epi32(w, 16)); };
+    const __m256i sixteen = _mm256_set1_epi32(16);
+    // 16 + fx * 255 = (16 - fx) + (fx << 8): the byte pair (16 - fx, fx).
+    return bilinear_weighted(page, n, twice(_mm256_add_epi32(sixteen, _mm256_sub_epi32(_mm256_slli_epi32(fx, 8), fx))),
+                             twice(_mm256_sub_epi32(sixteen, fy)), twice(fy));
 }
 
 // The same blend when all eight neighbourhoods lie in the box of 3 rows by 4
@@ -212,7 +220,7 @@ inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
 // from its own row, and cell + 1 its right neighbour. unpack*_epi8 of the left
 // and right pixels interleaves their bytes in the [0 1 | 4 5], [2 3 | 6 7]
 // order that blend_pairs takes.
-inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i fx, __m256i fy) {
+inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i wx, __m256i gy2, __m256i fy2) {
     const __m128i row1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + kPageWidth));
     const __m256i upper = _mm256_inserti128_si256(
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(corner))), row1, 1);
@@ -224,7 +232,8 @@ inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i fx, __m25
     const __m256i bottom_l = _mm256_permutevar8x32_epi32(lower, cell);
     const __m256i bottom_r = _mm256_permutevar8x32_epi32(lower, cell1);
     return blend_pairs(_mm256_unpacklo_epi8(top_l, top_r), _mm256_unpackhi_epi8(top_l, top_r),
-                       _mm256_unpacklo_epi8(bottom_l, bottom_r), _mm256_unpackhi_epi8(bottom_l, bottom_r), fx, fy);
+                       _mm256_unpacklo_epi8(bottom_l, bottom_r), _mm256_unpackhi_epi8(bottom_l, bottom_r), wx, gy2,
+                       fy2);
 }
 #endif
 
@@ -236,6 +245,18 @@ template <class V> inline V below(V a, uint32_t bound) {
     const V sign = set1<V>(0x80000000u);
     return cmpgt32(set1<V>(bound ^ 0x80000000u), xor_(a, sign));
 }
+
+// Weight words of the blends, per pixel: x as the byte pairs (16 - fx, fx)
+// twice, since 16 + fx * 255 = (16 - fx) + (fx << 8); y as a 16-bit word
+// twice (16 - fy for the top row, fy for the bottom). Tables of them serve
+// pixels whose weights repeat.
+inline uint32_t x_weight_word(uint32_t fx) { return (16 + fx * 255) * 0x10001u; }
+inline uint32_t y_weight_word(uint32_t w) { return w * 0x10001u; }
+template <class V> inline V x_weight_words(V fx) {
+    const V w = add32(set1<V>(16), sub32(sll32<8>(fx), fx));
+    return or_(w, sll32<16>(w));
+}
+template <class V> inline V y_weight_words(V w) { return or_(w, sll32<16>(w)); }
 
 // 0, 1, 2, ... in the lanes.
 template <class V> inline V lane_index() {
