@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,28 @@ void register_converters() {
     }
 }
 const int kRegistered = (register_converters(), 0);
+
+// The memory floor: one plain pass over a page, as a copy (one page read, one
+// written) and as a fill (one written), for the converters and the overlay to
+// be read against.
+void BM_MemoryPass_Copy(benchmark::State& state) {
+    prepare_pages();
+    for (auto _ : state) {
+        std::memcpy(frame_store::page(0), frame_store::page(1), kPagePixels * sizeof(Pixel));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_MemoryPass_Copy)->Name("BM_MemoryPass/copy");
+
+void BM_MemoryPass_Fill(benchmark::State& state) {
+    prepare_pages();
+    uint8_t value = 0;
+    for (auto _ : state) {
+        std::memset(frame_store::page(0), ++value, kPagePixels * sizeof(Pixel));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_MemoryPass_Fill)->Name("BM_MemoryPass/fill");
 
 void BM_Frame(benchmark::State& state) {
     prepare_pages();
