@@ -26,18 +26,12 @@ struct PathGuard {
     ~PathGuard() { simd::force_path(saved); }
 };
 
-}  // namespace
+struct RotozoomCase { float zoom, angle; };
 
-TEST(SimdPaths, RotozoomMatchesPlain) {
-    PathGuard guard;
-    struct Case { float zoom, angle; };
-    // Demo zooms at angles in every quadrant, the demo's own frame values,
-    // and zooms outside the demo's range whose rows are only partly written.
-    const Case cases[] = {{4.2f, 0.3f},  {2.2f, 1.9f},  {6.2f, -2.4f}, {3.7f, 4.0f},  {2.9f, -0.8f},
-                          {5.0f, 3.1416f}, {4.4f, 0.1234f}, {1.0f, 0.0f}, {0.7f, 0.6f}, {1.3f, -2.0f},
-                          {0.3f, 5.5f},  {12.0f, 100.0f}, {2.0f, 1.5708f}};
-    uint32_t seed = 200;
-    for (const Case& c : cases) {
+// Every fast path against plain, each case on its own random pages.
+template <size_t N>
+void expect_rotozoom_paths_match(const RotozoomCase (&cases)[N], uint32_t seed) {
+    for (const RotozoomCase& c : cases) {
         const PageBuffer src = random_page(seed++);
         const PageBuffer before = random_page(seed++);
         PageBuffer want = before;
@@ -51,30 +45,29 @@ TEST(SimdPaths, RotozoomMatchesPlain) {
     }
 }
 
+}  // namespace
+
+TEST(SimdPaths, RotozoomMatchesPlain) {
+    PathGuard guard;
+    // Demo zooms at angles in every quadrant, the demo's own frame values,
+    // and zooms outside the demo's range whose rows are only partly written.
+    const RotozoomCase cases[] = {{4.2f, 0.3f},  {2.2f, 1.9f},  {6.2f, -2.4f}, {3.7f, 4.0f},  {2.9f, -0.8f},
+                                  {5.0f, 3.1416f}, {4.4f, 0.1234f}, {1.0f, 0.0f}, {0.7f, 0.6f}, {1.3f, -2.0f},
+                                  {0.3f, 5.5f},  {12.0f, 100.0f}, {2.0f, 1.5708f}};
+    expect_rotozoom_paths_match(cases, 200);
+}
+
 TEST(SimdPaths, RotozoomBoxAndGatherGroupsMatchPlain) {
     PathGuard guard;
-    struct Case { float zoom, angle; };
     // AVX2 reads a group's 3 x 4 source box when a step moves at most 2/7 px
     // across and 1/7 px down, and gathers otherwise: zooms either side of 3.5
     // at angle 0, angles either side of the 1/7 limit at zoom 6.2, and box
     // cases with x and y falling along the row in each quadrant.
-    const Case cases[] = {{3.49f, 0.0f},  {3.5f, 0.0f},     {3.51f, 0.0f},    {6.2f, 1.0f},
-                          {6.2f, 1.1f},   {6.2f, -1.05f},   {5.0f, 0.2f},     {5.0f, 2.94f},
-                          {5.0f, -2.94f}, {5.0f, -0.2f},    {4.2f, 3.1416f},  {7.0f, 1.5708f},
-                          {100.0f, 0.7f}, {3.6f, -0.001f}};
-    uint32_t seed = 250;
-    for (const Case& c : cases) {
-        const PageBuffer src = random_page(seed++);
-        const PageBuffer before = random_page(seed++);
-        PageBuffer want = before;
-        effects::plain::rotozoom(src.data(), want.data(), c.zoom, c.angle);
-        for (simd::Path path : fast_paths()) {
-            simd::force_path(path);
-            PageBuffer got = before;
-            effects::rotozoom(src.data(), got.data(), c.zoom, c.angle);
-            ASSERT_EQ(got, want) << simd::path_name(path) << " zoom " << c.zoom << " angle " << c.angle;
-        }
-    }
+    const RotozoomCase cases[] = {{3.49f, 0.0f},  {3.5f, 0.0f},     {3.51f, 0.0f},    {6.2f, 1.0f},
+                                  {6.2f, 1.1f},   {6.2f, -1.05f},   {5.0f, 0.2f},     {5.0f, 2.94f},
+                                  {5.0f, -2.94f}, {5.0f, -0.2f},    {4.2f, 3.1416f},  {7.0f, 1.5708f},
+                                  {100.0f, 0.7f}, {3.6f, -0.001f}};
+    expect_rotozoom_paths_match(cases, 250);
 }
 
 TEST(SimdPaths, ShadowGridMatchesPlainAndAdvancesTheSameSeed) {
