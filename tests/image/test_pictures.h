@@ -15,11 +15,9 @@ namespace test_pictures {
 
 using Bytes = std::vector<uint8_t>;
 
-// samples: h rows of w * components bytes, top row first. file_space is the
-// colour space written into the file (JCS_UNKNOWN: the library's default for
-// in_space). No chroma subsampling, so small pictures stay close to exact.
-inline Bytes encode_jpeg(int w, int h, int components, J_COLOR_SPACE in_space, const uint8_t* samples,
-                         int quality = 95, J_COLOR_SPACE file_space = JCS_UNKNOWN) {
+// Runs write(c) on a compressor whose output goes to memory; returns the bytes.
+template <class Write>
+Bytes compress_to_memory(Write write) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -27,24 +25,34 @@ inline Bytes encode_jpeg(int w, int h, int components, J_COLOR_SPACE in_space, c
     unsigned char* out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c, &out, &size);
-    c.image_width = static_cast<JDIMENSION>(w);
-    c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = components;
-    c.in_color_space = in_space;
-    jpeg_set_defaults(&c);
-    if (file_space != JCS_UNKNOWN) jpeg_set_colorspace(&c, file_space);
-    jpeg_set_quality(&c, quality, TRUE);
-    for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(samples) + static_cast<size_t>(c.next_scanline) * w * components;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
+    write(c);
     jpeg_destroy_compress(&c);
     Bytes bytes(out, out + size);
     std::free(out);
     return bytes;
+}
+
+// samples: h rows of w * components bytes, top row first. file_space is the
+// colour space written into the file (JCS_UNKNOWN: the library's default for
+// in_space). No chroma subsampling, so small pictures stay close to exact.
+inline Bytes encode_jpeg(int w, int h, int components, J_COLOR_SPACE in_space, const uint8_t* samples,
+                         int quality = 95, J_COLOR_SPACE file_space = JCS_UNKNOWN) {
+    return compress_to_memory([&](jpeg_compress_struct& c) {
+        c.image_width = static_cast<JDIMENSION>(w);
+        c.image_height = static_cast<JDIMENSION>(h);
+        c.input_components = components;
+        c.in_color_space = in_space;
+        jpeg_set_defaults(&c);
+        if (file_space != JCS_UNKNOWN) jpeg_set_colorspace(&c, file_space);
+        jpeg_set_quality(&c, quality, TRUE);
+        for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+        jpeg_start_compress(&c, TRUE);
+        while (c.next_scanline < c.image_height) {
+            JSAMPROW row = const_cast<uint8_t*>(samples) + static_cast<size_t>(c.next_scanline) * w * components;
+            jpeg_write_scanlines(&c, &row, 1);
+        }
+        jpeg_finish_compress(&c);
+    });
 }
 
 inline Bytes encode_rgb(int w, int h, const std::vector<uint8_t>& rgb, int quality = 95) {
@@ -57,21 +65,12 @@ inline Bytes encode_grey(int w, int h, const std::vector<uint8_t>& grey, int qua
 
 // A datastream of quantisation and Huffman tables with no image in it.
 inline Bytes encode_tables_only() {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_write_tables(&c);
-    jpeg_destroy_compress(&c);
-    Bytes bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    return compress_to_memory([](jpeg_compress_struct& c) {
+        c.input_components = 3;
+        c.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&c);
+        jpeg_write_tables(&c);
+    });
 }
 
 // Rewrites the width and height that the frame header declares.
