@@ -119,27 +119,26 @@ void shadow_grid_kernel(const Pixel* source, Pixel* destination, int32_t light_c
 }
 
 // floor((s * a + d * (256 - a)) / 256) per channel, in the plain loop's RB
-// and G lanes held as 16-bit words (no widening shuffles): a word of a sum is
-// at most 255 * 256, so the low 16 bits of each product are enough. RB's
-// words >> 8 land red and blue in bytes 2 and 0; G's sum has its result in
-// bits 8-15 already. a sits in both words of its pixel: (s >> 24) | (s >> 8
-// AND 0xFF0000).
+// and AG lanes held as 16-bit words (no widening shuffles): a word of a sum
+// is at most 255 * 256, so the low 16 bits of each product are enough. RB is
+// p AND 0x00FF00FF; AG is p >> 8 per word, which leaves green and alpha in
+// the words' low bytes with nothing to mask. RB's words >> 8 land red and blue
+// in bytes 2 and 0; AG's sum has green's result in bits 8-15 already, and its
+// alpha word is dropped. a sits in both words of its pixel (alpha_words).
 template <class V>
 void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
     constexpr int kN = kPixels<V>;
     const V full = set1<V>(0x01000100u);  // 256 in both words
     const V rb_mask = set1<V>(0x00FF00FFu);
-    const V g_mask = set1<V>(0x000000FFu);
-    const V a_high = set1<V>(0x00FF0000u);
     const V g_result = set1<V>(0x0000FF00u);
     for (int32_t n = 0; n < kPagePixels; n += kN) {
         const V s = load<V>(source + n);
         const V d = load<V>(destination + n);
-        const V a = or_(srl32<24>(s), and_(srl32<8>(s), a_high));
+        const V a = alpha_words(s);
         const V b = sub16(full, a);
         const V rb = add16(mul16(and_(s, rb_mask), a), mul16(and_(d, rb_mask), b));
-        const V g = add16(mul16(and_(srl32<8>(s), g_mask), a), mul16(and_(srl32<8>(d), g_mask), b));
-        store(destination + n, or_(srl16<8>(rb), and_(g, g_result)));
+        const V ag = add16(mul16(srl16<8>(s), a), mul16(srl16<8>(d), b));
+        store(destination + n, or_(srl16<8>(rb), and_(ag, g_result)));
     }
 }
 

@@ -58,6 +58,11 @@ inline __m128i pack32to16(__m128i a, __m128i b) {
     return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
 }
 
+// Each pixel's top byte in both of its 16-bit words: (p >> 24) | (p >> 8 AND
+// 0xFF0000).
+inline __m128i alpha_words(__m128i p) {
+    return _mm_or_si128(_mm_srli_epi32(p, 24), _mm_and_si128(_mm_srli_epi32(p, 8), _mm_set1_epi32(0x00FF0000)));
+}
 // Channels as 16-bit words (the low two pixels).
 inline __m128i widen_lo(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
 // Grey pixels (w AND 0xFF) * 0x10101 = the low byte in bytes 0, 1, 2.
@@ -154,6 +159,11 @@ inline __m256i pack32to16(__m256i a, __m256i b) {
 inline __m256i grey_from_low_byte(__m256i w) {
     return _mm256_shuffle_epi8(w, _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,  //
                                                    0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1));
+}
+// Each pixel's top byte in both of its 16-bit words, by one byte shuffle.
+inline __m256i alpha_words(__m256i p) {
+    return _mm256_shuffle_epi8(p, _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1,  //
+                                                   3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1));
 }
 // mask lanes are all ones or all zeros, so a byte blend selects whole lanes.
 inline __m256i select(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
