@@ -47,6 +47,21 @@ void BM_Rotozoom(benchmark::State& state) {
 }
 BENCHMARK(BM_Rotozoom);
 
+// The rotozoom over the frames' own zooms and angles, which decide its path:
+// each iteration takes the parameters of the next frame time (t += 16, as
+// BM_Frame steps).
+void BM_RotozoomSweep(benchmark::State& state) {
+    prepare_pages();
+    int32_t t = 0;
+    for (auto _ : state) {
+        const frame_chain::FrameParameters params = frame_chain::frame_parameters(t);
+        effects::rotozoom(frame_store::page(3), frame_store::page(2), params.zoom, params.angle);
+        benchmark::ClobberMemory();
+        t += 16;
+    }
+}
+BENCHMARK(BM_RotozoomSweep);
+
 void BM_ShadowGrid(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
