@@ -13,6 +13,7 @@ namespace convert {
 #define ORVO_DISPATCH(name)                                                                     \
     void name(const Pixel* source, uint8_t* destination, uint32_t count) {                      \
         switch (simd::active_path()) {                                                          \
+            case simd::Path::avx512:                                                            \
             case simd::Path::avx2: avx2::name(source, destination, count); return;              \
             case simd::Path::sse2: sse2::name(source, destination, count); return;              \
             default: plain::name(source, destination, count); return;                           \

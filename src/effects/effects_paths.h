@@ -25,4 +25,10 @@ ORVO_EFFECTS_PATH(sse2)
 ORVO_EFFECTS_PATH(avx2)
 #undef ORVO_EFFECTS_PATH
 
+// AVX-512 (F, VL, BW, VBMI) changes only the rotozoom; the rest of that path
+// runs the AVX2 layer.
+namespace avx512 {
+void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);
+}
+
 }  // namespace effects

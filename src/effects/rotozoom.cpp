@@ -10,6 +10,11 @@ namespace effects {
 void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
     switch (simd::active_path()) {
 #if defined(ORVO_X86)
+        case simd::Path::avx512: {
+            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
+            avx512::rotozoom(source, destination, steps.kc, steps.ks);
+            return;
+        }
         case simd::Path::avx2: {
             const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
             avx2::rotozoom(source, destination, steps.kc, steps.ks);

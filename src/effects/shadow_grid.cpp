@@ -21,6 +21,7 @@ void set_shadow_grid_seed(uint32_t seed) { state.seed = seed; }
 void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row) {
     switch (simd::active_path()) {
 #if defined(ORVO_X86)
+        case simd::Path::avx512:
         case simd::Path::avx2: avx2::shadow_grid(source, destination, light_column, light_row, state.seed); return;
         case simd::Path::sse2: sse2::shadow_grid(source, destination, light_column, light_row, state.seed); return;
 #endif

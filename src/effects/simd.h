@@ -1,15 +1,17 @@
 // Which code path the effects and converters run: the plain per-pixel code,
 // or an x86 SIMD layer. Chosen once, on first use, from what the processor
-// supports; ORVO_SIMD=plain|sse2|avx2 in the environment caps the choice
-// (a path the machine can't run falls back to the best one it can).
+// supports; ORVO_SIMD=plain|sse2|avx2|avx512 in the environment caps the
+// choice (a path the machine can't run falls back to the best one it can).
+// avx512 differs from avx2 only in the rotozoom; every other effect and
+// converter runs its AVX2 layer there. For now it is chosen only by name.
 #pragma once
 
 namespace simd {
 
-enum class Path : int { plain = 0, sse2 = 1, avx2 = 2 };
-inline constexpr int kPathCount = 3;
+enum class Path : int { plain = 0, sse2 = 1, avx2 = 2, avx512 = 3 };
+inline constexpr int kPathCount = 4;
 
-// "plain", "sse2", "avx2".
+// "plain", "sse2", "avx2", "avx512".
 const char* path_name(Path path);
 
 // True when the path is compiled into this binary and the processor runs it.

@@ -1,10 +1,11 @@
 // Lane helpers for the x86 fast paths, one overload per register width:
-// __m128i holds 4 pixels (SSE2), __m256i holds 8 (AVX2, only where the file is
-// compiled with it). Each kernel is then written once as a template over the
-// register type. Everything here has internal linkage, so the SSE2 and AVX2
-// files never share one compiled copy of a helper. (For the same reason the
-// AVX2 files call no inline function or std template shared with baseline
-// code: the linker could keep their AVX2 copy for every caller.)
+// __m128i holds 4 pixels (SSE2), __m256i holds 8 (AVX2, and AVX-512 on
+// 256-bit registers, only where the file is compiled with them). Each kernel
+// is then written once as a template over the register type. Everything here
+// has internal linkage, so the SSE2, AVX2 and AVX-512 files never share one
+// compiled copy of a helper. (For the same reason the
+// AVX2 and AVX-512 files call no inline function or std template shared with
+// baseline code: the linker could keep their copy for every caller.)
 #pragma once
 
 #include <immintrin.h>
@@ -244,6 +245,68 @@ inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i wx, __m25
     return blend_pairs(_mm256_unpacklo_epi8(top_l, top_r), _mm256_unpackhi_epi8(top_l, top_r),
                        _mm256_unpacklo_epi8(bottom_l, bottom_r), _mm256_unpackhi_epi8(bottom_l, bottom_r), wx, gy2,
                        fy2);
+}
+#endif
+
+// ---- 8 pixels, AVX-512 (VL, BW, VBMI) on 256-bit registers ---------------
+
+#if defined(__AVX512VL__) && defined(__AVX512BW__) && defined(__AVX512VBMI__)
+// Bytes 0-3 of each lane = bits 12-19 of the lane (a 4-bit weight in the low
+// nibble): one multishift instead of a shift, a mask and a byte shuffle.
+inline __m256i weight_nibbles(__m256i coord) {
+    // (The zero-masking form: GCC 12's unmasked one warns of its undefined
+    // pass-through operand.)
+    return _mm256_maskz_multishift_epi64_epi8(~__mmask32{0}, _mm256_set1_epi64x(0x2C2C2C2C0C0C0C0Cll), coord);
+}
+
+// The byte pairs (16 - fx, fx) twice per lane, from the 16.16 x coordinates:
+// (fx ^ 15) + 1 = 16 - fx in the even bytes.
+inline __m256i x_weight_pairs(__m256i u) {
+    const __m256i flipped = _mm256_ternarylogic_epi32(weight_nibbles(u), _mm256_set1_epi32(0x0F0F0F0F),
+                                                      _mm256_set1_epi32(0x000F000F), 0x6A);  // (a & b) ^ c
+    return _mm256_add_epi8(flipped, _mm256_set1_epi32(0x00010001));
+}
+
+// fy as a 16-bit word twice per lane, from the 16.16 y coordinates.
+inline __m256i y_fraction_words(__m256i v) {
+    return _mm256_and_si256(weight_nibbles(v), _mm256_set1_epi32(0x000F000F));
+}
+
+// The blend of fixed_point::blend4 for eight pixels whose neighbourhoods all
+// lie in the box of 4 rows by 4 pixels at corner. Rows 0-1 and rows 2-3 fill
+// two registers, 64 bytes that a two-table byte permute indexes by
+// 16 * row + 4 * column + channel; cell4 holds each lane's top left pixel as
+// 16 * dy + 4 * dx. The permutes lay each channel's left and right bytes side
+// by side, blue and red in one register and green and the top byte in
+// another, so pmaddubsw with the pairs (16 - fx, fx) forms the horizontal
+// pass (<= 255 * 16), 16-bit multiplies the vertical one (<= 255 * 256), and
+// the two sums are blend4's RB and AG lanes: no pack or unpack follows.
+inline __m256i bilinear_box4(const Pixel* corner, __m256i cell4, __m256i wx, __m256i fy2) {
+    auto row = [corner](int r) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth));
+    };
+    const __m256i rows01 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(0)), row(1), 1);
+    const __m256i rows23 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(2)), row(3), 1);
+    // Each lane's low byte in all four of its bytes.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,  //
+                                            0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    const __m256i at = _mm256_shuffle_epi8(cell4, spread);
+    // Byte offsets: left blue, right blue, left red, right red (+1: green and
+    // the top byte; +16: the row below).
+    const __m256i rb = _mm256_add_epi32(at, _mm256_set1_epi32(0x06020400));
+    const __m256i ag = _mm256_add_epi32(at, _mm256_set1_epi32(0x07030501));
+    const __m256i below = _mm256_set1_epi32(0x10101010);
+    auto horizontal = [&](__m256i index) {
+        return _mm256_maddubs_epi16(_mm256_permutex2var_epi8(rows01, index, rows23), wx);
+    };
+    const __m256i gy2 = _mm256_sub_epi16(_mm256_set1_epi16(16), fy2);
+    const __m256i sum_rb = _mm256_add_epi16(_mm256_mullo_epi16(horizontal(rb), gy2),
+                                            _mm256_mullo_epi16(horizontal(_mm256_add_epi32(rb, below)), fy2));
+    const __m256i sum_ag = _mm256_add_epi16(_mm256_mullo_epi16(horizontal(ag), gy2),
+                                            _mm256_mullo_epi16(horizontal(_mm256_add_epi32(ag, below)), fy2));
+    // (rb >> 8) | (ag AND 0xFF00FF00)
+    return _mm256_ternarylogic_epi32(_mm256_srli_epi16(sum_rb, 8), sum_ag,
+                                     _mm256_set1_epi32(static_cast<int>(0xFF00FF00u)), 0xF8);
 }
 #endif
 

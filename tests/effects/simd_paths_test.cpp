@@ -2,6 +2,7 @@
 // seeded random pages (random top bytes included) and varied parameters.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <vector>
 
 #include "effects/effects.h"
@@ -68,6 +69,42 @@ TEST(SimdPaths, RotozoomBoxAndGatherGroupsMatchPlain) {
                                   {5.0f, -2.94f}, {5.0f, -0.2f},    {4.2f, 3.1416f},  {7.0f, 1.5708f},
                                   {100.0f, 0.7f}, {3.6f, -0.001f}};
     expect_rotozoom_paths_match(cases, 250);
+}
+
+TEST(SimdPaths, RotozoomBlockPermutesMatchPlainOverTheDemoRange) {
+    PathGuard guard;
+    // AVX-512 blends blocks of 4 x 2 pixels from one 4 x 4 source box at every
+    // zoom the demo passes: zooms 2.12 to 6.5 at angles in every quadrant,
+    // those where kc or ks is 0 or negative, and either side of 45 degrees
+    // (the largest spans).
+    const float zooms[] = {2.12f, 2.2f, 2.9f, 3.6f, 4.4f, 5.36f, 6.2f, 6.5f};
+    const float angles[] = {0.0f, 0.3f, 0.7853f, 0.7854f, 1.5708f, 2.2f, 3.1416f, -2.6f, -1.5708f, -0.7855f};
+    RotozoomCase cases[std::size(zooms) * std::size(angles)];
+    for (size_t z = 0; z < std::size(zooms); ++z) {
+        for (size_t a = 0; a < std::size(angles); ++a) cases[z * std::size(angles) + a] = {zooms[z], angles[a]};
+    }
+    expect_rotozoom_paths_match(cases, 700);
+}
+
+TEST(SimdPaths, RotozoomEitherSideOfTheSourceBoxLimitsMatchesPlain) {
+    PathGuard guard;
+    // Neighbouring float zooms where the 4 x 4 box stops holding: steps
+    // whose block spans reach 2 px (angle 0, pi/2, pi, -pi/2, atan(1/3), 0.1)
+    // and source positions that reach row 477 (near 45 degrees, where the
+    // box would pass the page's last row; columns never bind first). The
+    // smaller zoom of each pair takes the AVX2 kernel on that path. Zooms
+    // further below a limit (1.44, 1.53) give blocks spanning 3 px whose
+    // outer pixels weigh something, which a box taken too early would blend
+    // wrongly; negative zooms turn the steps round.
+    const RotozoomCase cases[] = {{1.49998856f, 0.0f},     {1.49998868f, 0.0f},     {1.49998856f, 1.5708f},
+                                  {1.49998868f, 1.5708f},  {1.49998856f, 3.1416f},  {1.49998868f, 3.1416f},
+                                  {1.49998856f, -1.5708f}, {1.49998868f, -1.5708f}, {1.58112299f, 0.32175f},
+                                  {1.58112311f, 0.32175f}, {1.54241288f, 0.1f},     {1.542413f, 0.1f},
+                                  {1.66478777f, 0.7854f},  {1.66478789f, 0.7854f},  {1.66778958f, 2.3562f},
+                                  {1.6677897f, 2.3562f},   {1.6677835f, -0.7854f},  {1.66778362f, -0.7854f},
+                                  {1.44f, 0.002f},         {1.44f, -1.5688f},       {1.53f, 0.32175f},
+                                  {-3.0f, 0.5f},           {-1.66478789f, 0.7854f}};
+    expect_rotozoom_paths_match(cases, 800);
 }
 
 TEST(SimdPaths, ShadowGridMatchesPlainAndAdvancesTheSameSeed) {
