@@ -33,8 +33,9 @@ std::string read_text(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Outcome run_render(const TempDir& dir, const std::string& arguments) {
-    const std::string command = std::string("'") + ORVO_RENDER_PATH + "' " + arguments + " >'" + (dir / "stdout") +
+// environment: assignments put before the command, as "NAME=value ".
+Outcome run_render(const TempDir& dir, const std::string& arguments, const std::string& environment = "") {
+    const std::string command = environment + "'" + ORVO_RENDER_PATH + "' " + arguments + " >'" + (dir / "stdout") +
                                 "' 2>'" + (dir / "stderr") + "'";
     const int status = std::system(command.c_str());
     return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(dir / "stdout"), read_text(dir / "stderr")};
@@ -95,6 +96,22 @@ std::string frame_name(int n) {
     return name;
 }
 
+// Renders the golden times into dir/out and checks every frame's hash.
+void expect_golden_frames(const TempDir& dir, const std::string& out, const std::string& environment) {
+    const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / out) +
+                                        "' --times -5000,0,0,1234,-1,987654,-2147483648", environment);
+    ASSERT_EQ(run.exit_code, 0) << environment << run.err;
+    EXPECT_EQ(run.err, "") << environment;
+    // Time 0 twice: the second is a later frame of the run, with other noise.
+    const uint64_t golden[] = {0xb073393597ad0befull, 0x237f5c79bd4473e4ull, 0x80bb82d660e6cc26ull,
+                               0x6477135f0da454b0ull, 0xbc06ccc46edf59e3ull, 0xa2d657b3736dae01ull,
+                               0x713d84d7e08700c8ull};
+    for (int n = 0; n < 7; ++n) {
+        EXPECT_EQ(fnv1a(read_frame(dir / (out + "/" + frame_name(n)))), golden[n]) << environment << "frame " << n;
+    }
+    EXPECT_FALSE(std::ifstream(dir / (out + "/" + frame_name(7))).good());
+}
+
 // The golden values hold for the libjpeg this project builds with; if the
 // pictures themselves decode differently, the first check says so before the
 // frames do.
@@ -105,19 +122,17 @@ TEST(RenderProgram, GoldenFrames) {
     image::load_colour_image((dir / "king.jpg").c_str(), 41);
     EXPECT_EQ(test_support::hash_pixels(frame_store::slot(40).pixels, 640 * 480), 0x99a682cebc84cb5bull) << "02.jpg + 02a.jpg decode";
     EXPECT_EQ(test_support::hash_pixels(frame_store::slot(41).pixels, 400 * 300), 0x7df6a380deef2c9dull) << "king.jpg decodes";
+    expect_golden_frames(dir, "frames", "");
+}
 
-    const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "frames") +
-                                        "' --times -5000,0,0,1234,-1,987654,-2147483648");
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    // Time 0 twice: the second is a later frame of the run, with other noise.
-    const uint64_t golden[] = {0xb073393597ad0befull, 0x237f5c79bd4473e4ull, 0x80bb82d660e6cc26ull,
-                               0x6477135f0da454b0ull, 0xbc06ccc46edf59e3ull, 0xa2d657b3736dae01ull,
-                               0x713d84d7e08700c8ull};
-    for (int n = 0; n < 7; ++n) {
-        EXPECT_EQ(fnv1a(read_frame(dir / ("frames/" + frame_name(n)))), golden[n]) << "frame " << n;
+// The same frames on every path that ORVO_SIMD names (a path the machine
+// can't run falls back to one it can, which must agree as well).
+TEST(RenderProgram, GoldenFramesOnEveryPath) {
+    TempDir dir;
+    write_assets(dir.path);
+    for (const char* path : {"plain", "sse2", "avx2", "avx512"}) {
+        expect_golden_frames(dir, std::string("frames-") + path, std::string("ORVO_SIMD=") + path + " ");
     }
-    EXPECT_FALSE(std::ifstream(dir / ("frames/" + frame_name(7))).good());
 }
 
 TEST(RenderProgram, FpsFormRendersTheSameFramesAsItsTimes) {
