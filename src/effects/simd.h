@@ -3,7 +3,7 @@
 // supports; ORVO_SIMD=plain|sse2|avx2|avx512 in the environment caps the
 // choice (a path the machine can't run falls back to the best one it can).
 // avx512 differs from avx2 only in the rotozoom; every other effect and
-// converter runs its AVX2 layer there. For now it is chosen only by name.
+// converter runs its AVX2 layer there.
 #pragma once
 
 namespace simd {
