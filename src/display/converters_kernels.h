@@ -22,23 +22,25 @@ template <class V> V swap_red_blue(V p) {
     return or_(or_(and_(srl32<16>(p), set1<V>(0xFFu)), and_(p, set1<V>(0xFF00u))), sll32<16>(and_(p, set1<V>(0xFFu))));
 }
 
-// The 16-bit words as in the plain loops, one per 32-bit lane.
-template <class V> V rgb565(V p) {
-    return or_(or_(and_(srl32<8>(p), set1<V>(0xF800u)), and_(srl32<5>(p), set1<V>(0x07E0u))),
-               and_(srl32<3>(p), set1<V>(0x001Fu)));
+#if defined(__AVX2__)
+// One byte shuffle does the same.
+template <> __m256i swap_red_blue(__m256i p) {
+    return _mm256_shuffle_epi8(p, _mm256_setr_epi8(2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1, 14, 13, 12, -1,  //
+                                                   2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1, 14, 13, 12, -1));
 }
-template <class V> V bgr565(V p) {
-    return or_(or_(and_(srl32<19>(p), set1<V>(0x001Fu)), and_(srl32<5>(p), set1<V>(0x07E0u))),
-               and_(sll32<8>(p), set1<V>(0xF800u)));
+#endif
+
+// The 16-bit words of the plain loops, one per 32-bit lane. Red and blue
+// cut to 5 bits sit in the low bytes of the lane's two 16-bit words, so one
+// pmaddwd shifts each into place and adds them (at most 31 * 2048 + 31 in
+// 32 bits); green takes a shift and a mask.
+template <class V> V red_blue(V p, uint32_t red_and_blue_weights) {
+    return madd16(srl32<3>(and_(p, set1<V>(0x00F800F8u))), set1<V>(red_and_blue_weights));
 }
-template <class V> V rgb555(V p) {
-    return or_(or_(and_(srl32<9>(p), set1<V>(0x7C00u)), and_(srl32<6>(p), set1<V>(0x03E0u))),
-               and_(srl32<3>(p), set1<V>(0x001Fu)));
-}
-template <class V> V bgr555(V p) {
-    return or_(or_(and_(srl32<19>(p), set1<V>(0x001Fu)), and_(srl32<6>(p), set1<V>(0x03E0u))),
-               and_(sll32<7>(p), set1<V>(0x7C00u)));
-}
+template <class V> V rgb565(V p) { return or_(red_blue(p, 0x08000001u), and_(srl32<5>(p), set1<V>(0x07E0u))); }
+template <class V> V bgr565(V p) { return or_(red_blue(p, 0x00010800u), and_(srl32<5>(p), set1<V>(0x07E0u))); }
+template <class V> V rgb555(V p) { return or_(red_blue(p, 0x04000001u), and_(srl32<6>(p), set1<V>(0x03E0u))); }
+template <class V> V bgr555(V p) { return or_(red_blue(p, 0x00010400u), and_(srl32<6>(p), set1<V>(0x03E0u))); }
 
 template <class V, V (*word)(V)>
 uint32_t convert32(const Pixel* source, uint8_t* destination, uint32_t count) {

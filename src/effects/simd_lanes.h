@@ -34,6 +34,8 @@ inline __m128i sub32(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }
 inline __m128i add16(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
 inline __m128i sub16(__m128i a, __m128i b) { return _mm_sub_epi16(a, b); }
 inline __m128i mul16(__m128i a, __m128i b) { return _mm_mullo_epi16(a, b); }
+// Per 32-bit lane: low word * low word + high word * high word, signed.
+inline __m128i madd16(__m128i a, __m128i b) { return _mm_madd_epi16(a, b); }
 inline __m128i and_(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
 inline __m128i or_(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
 inline __m128i xor_(__m128i a, __m128i b) { return _mm_xor_si128(a, b); }
@@ -141,6 +143,7 @@ inline __m256i sub32(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
 inline __m256i add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
 inline __m256i sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
 inline __m256i mul16(__m256i a, __m256i b) { return _mm256_mullo_epi16(a, b); }
+inline __m256i madd16(__m256i a, __m256i b) { return _mm256_madd_epi16(a, b); }
 inline __m256i and_(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
 inline __m256i or_(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 inline __m256i xor_(__m256i a, __m256i b) { return _mm256_xor_si256(a, b); }
