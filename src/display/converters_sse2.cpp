@@ -10,7 +10,7 @@ namespace convert::sse2 {
         const uint32_t done = loop<__m128i, word<__m128i>>(source, destination, count);                      \
         plain::name(source + done, destination + (bytes) * done, count - done);                    \
     }
-ORVO_CONVERTER(RGB32, convert32, same, 4)
+ORVO_CONVERTER(RGB32, copy32, same, 4)
 ORVO_CONVERTER(BGR32, convert32, swap_red_blue, 4)
 ORVO_CONVERTER(RGB24, convert24, same, 3)
 ORVO_CONVERTER(BGR24, convert24, swap_red_blue, 3)
