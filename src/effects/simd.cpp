@@ -31,8 +31,6 @@ bool processor_runs(Path path) {
 #endif
 }
 
-// avx512 is taken only when ORVO_SIMD names it, for now: the radial zoom's
-// dispatch has no avx512 case yet and would run its plain loop there.
 Path best_available() {
     for (int p = kPathCount - 1; p > 0; --p) {
         if (path_available(static_cast<Path>(p))) return static_cast<Path>(p);
