@@ -1,11 +1,12 @@
-// The effects' AVX-512 layer: the rotozoom without gathers. Everything else
-// on this path runs the AVX2 layer.
+// The effects' AVX-512 layer: the rotozoom without gathers and the radial
+// zoom as a pipeline in registers. The shadow grid, the overlay and any call
+// these two cannot take run the AVX2 layer.
 //
-// A register holds a block of 4 columns by 2 rows of destination pixels. When
-// the block's source positions span less than 2 px each way (3 |kc| + |ks|
-// across, 3 |ks| + |kc| down: zooms above about 1.6 at any angle), every
-// pixel's 2 x 2 neighbourhood lies in the 4 x 4 source box at the block's
-// least (x, y), and byte permutes of that box replace the gathers
+// Rotozoom: a register holds a block of 4 columns by 2 rows of destination
+// pixels. When the block's source positions span less than 2 px each way
+// (3 |kc| + |ks| across, 3 |ks| + |kc| down: zooms above about 1.6 at any
+// angle), every pixel's 2 x 2 neighbourhood lies in the 4 x 4 source box at
+// the block's least (x, y), and byte permutes of that box replace the gathers
 // (bilinear_box4). The box reaches 3 pixels right of and below that corner,
 // so the path runs only when every source position of the page lies in
 // [0, 636] x [0, 476]; then every pixel passes the range test and the 32-bit
@@ -79,6 +80,356 @@ void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kPageWidth), _mm256_extracti128_si256(blended, 1));
         }
     }
+}
+
+// ---- radial zoom ---------------------------------------------------------
+//
+// Counted in steps from the centre (column step c, row step e), a quadrant's
+// pixel blends its own old value with pixels at steps (c', e'), c' <= c and
+// e' <= e, already rewritten. For factors close to 1 (K from about 65126 up,
+// the demo's 65241 among them) those lie at most two steps back on each
+// axis, so on each axis the two pixels read are this step and the one before
+// ("near") or the two before ("far"), with weights that depend on the step
+// alone.
+//
+// A band of rows then runs as a wavefront inside one register: lane r holds
+// row e0 - held + r, and at step t it works on column t - r. Whatever a lane
+// reads is its own old value (loaded), its own results of the last two
+// steps, or results of the two lanes above it from the last four steps, all
+// still in registers, shifted by a lane or two. The first lanes hold the one
+// or two finished rows above the band and keep their values. Sixteen steps
+// go through memory at once: skewed row loads, a transpose into steps, the
+// steps, a transpose back, skewed row stores, masked to the quadrant. The
+// right and left quadrants of a half run side by side, since a step waits on
+// the one before it. Other factors run the AVX2 kernel.
+
+namespace {
+
+constexpr int kLanes = 16;
+constexpr int kQuadrantCols = kPageWidth / 2;
+constexpr int kQuadrantRows = kPageHeight / 2;
+// The last lane reaches column 319 at step 334: 21 blocks of 16 steps.
+constexpr int kBandSteps = kQuadrantCols + kLanes;
+
+// One axis of a quadrant, per step from the centre: whether the blend reads
+// the far pair, and the weights of the pair's newer and older step.
+struct AxisPairs {
+    bool far[kQuadrantCols];
+    uint32_t newer_weight[kQuadrantCols];
+    uint32_t older_weight[kQuadrantCols];
+};
+
+// `count` steps from memory index `first` in direction dir, the 16.16
+// coordinate starting at coord and moving by step. False if some step reads,
+// with a non-zero weight, a pixel ahead of it, more than two steps back or
+// outside the quadrant.
+bool axis_pairs(int32_t first, int32_t dir, uint32_t coord, uint32_t step, int count, AxisPairs& pairs) {
+    for (int32_t c = 0; c < count; ++c, coord += step) {
+        const int32_t x = static_cast<int32_t>(coord >> 16);
+        const uint32_t f = (coord >> 12) & 15u;
+        const int32_t at[2] = {(x - first) * dir, (x + 1 - first) * dir};
+        const uint32_t weight[2] = {16 - f, f};
+        bool far = false;
+        for (int n = 0; n < 2; ++n) far = far || (weight[n] != 0 && at[n] < c - 1);
+        const int32_t newer = far ? c - 1 : c;
+        uint32_t newer_weight = 0, older_weight = 0;
+        for (int n = 0; n < 2; ++n) {
+            if (weight[n] == 0) continue;
+            if (at[n] == newer) {
+                newer_weight += weight[n];
+            } else if (at[n] == newer - 1 && at[n] >= 0) {
+                older_weight += weight[n];
+            } else {
+                return false;
+            }
+        }
+        pairs.far[c] = far;
+        pairs.newer_weight[c] = newer_weight;
+        pairs.older_weight[c] = older_weight;
+    }
+    return true;
+}
+
+// The column pairs of one half by step of the wavefront. Lane r at step t is
+// on column t - r, so the weights are kept in reverse (index kBandSteps - 1 -
+// column, columns -16 to 335) and one load at kBandSteps - 1 - t gives all
+// lanes theirs: the byte pairs (newer, older) twice. Columns outside the
+// quadrant weigh nothing.
+struct ColumnSteps {
+    uint32_t weights[kBandSteps + kLanes];
+    __mmask16 far[kBandSteps];
+};
+
+void column_steps(const AxisPairs& pairs, ColumnSteps& steps) {
+    for (int j = 0; j < kBandSteps + kLanes; ++j) {
+        const int c = kBandSteps - 1 - j;
+        const bool inside = c >= 0 && c < kQuadrantCols;
+        const uint32_t pair = inside ? pairs.newer_weight[c] | pairs.older_weight[c] << 8 : 0;
+        steps.weights[j] = pair * 0x10001u;
+    }
+    for (int t = 0; t < kBandSteps; ++t) {
+        uint32_t far = 0;
+        for (int r = 0; r < kLanes; ++r) {
+            const int c = t - r;
+            if (c >= 0 && c < kQuadrantCols && pairs.far[c]) far |= 1u << r;
+        }
+        steps.far[t] = static_cast<__mmask16>(far);
+    }
+}
+
+// GCC 12 warns of the undefined pass-through operand of the unmasked forms
+// of these; the zero-masking forms with every lane set compile to the same
+// instructions.
+constexpr __mmask16 kAll16 = 0xFFFF;
+constexpr __mmask8 kAll8 = 0xFF;
+inline __m512i unpacklo32(__m512i a, __m512i b) { return _mm512_maskz_unpacklo_epi32(kAll16, a, b); }
+inline __m512i unpackhi32(__m512i a, __m512i b) { return _mm512_maskz_unpackhi_epi32(kAll16, a, b); }
+inline __m512i unpacklo64(__m512i a, __m512i b) { return _mm512_maskz_unpacklo_epi64(kAll8, a, b); }
+inline __m512i unpackhi64(__m512i a, __m512i b) { return _mm512_maskz_unpackhi_epi64(kAll8, a, b); }
+template <int kImm> inline __m512i shuffle128(__m512i a, __m512i b) {
+    return _mm512_maskz_shuffle_i32x4(kAll16, a, b, kImm);
+}
+template <int kBits> inline __m512i shl_epi32(__m512i a) { return _mm512_maskz_slli_epi32(kAll16, a, kBits); }
+template <int kBits> inline __m512i shr_epi32(__m512i a) { return _mm512_maskz_srli_epi32(kAll16, a, kBits); }
+
+// In place: row k of the 16 x 16 block becomes column k.
+inline void transpose16(__m512i (&m)[kLanes]) {
+    __m512i a[kLanes], b[kLanes];
+    for (int i = 0; i < kLanes; i += 2) {
+        a[i] = unpacklo32(m[i], m[i + 1]);
+        a[i + 1] = unpackhi32(m[i], m[i + 1]);
+    }
+    for (int i = 0; i < kLanes; i += 4) {
+        b[i] = unpacklo64(a[i], a[i + 2]);
+        b[i + 1] = unpackhi64(a[i], a[i + 2]);
+        b[i + 2] = unpacklo64(a[i + 1], a[i + 3]);
+        b[i + 3] = unpackhi64(a[i + 1], a[i + 3]);
+    }
+    // b[4g + k] holds, in its 128-bit lane L, column 4L + k of rows 4g..4g+3.
+    for (int k = 0; k < 4; ++k) {
+        const __m512i lo01 = shuffle128<0x44>(b[k], b[4 + k]);
+        const __m512i hi01 = shuffle128<0xEE>(b[k], b[4 + k]);
+        const __m512i lo23 = shuffle128<0x44>(b[8 + k], b[12 + k]);
+        const __m512i hi23 = shuffle128<0xEE>(b[8 + k], b[12 + k]);
+        m[k] = shuffle128<0x88>(lo01, lo23);
+        m[4 + k] = shuffle128<0xDD>(lo01, lo23);
+        m[8 + k] = shuffle128<0x88>(hi01, hi23);
+        m[12 + k] = shuffle128<0xDD>(hi01, hi23);
+    }
+}
+
+// Lane r takes lane r - 1 (lane 0 takes lane 15 and is never read).
+inline __m512i lane_down(__m512i x) { return _mm512_maskz_alignr_epi32(kAll16, x, x, 15); }
+
+// Bits [first, last) of a 16-bit mask, clamped to it.
+inline __mmask16 bit_range(int first, int last) {
+    first = first < 0 ? 0 : first;
+    last = last > kLanes ? kLanes : last;
+    return first >= last ? __mmask16{0} : static_cast<__mmask16>((1u << last) - (1u << first));
+}
+
+// Byte pairs of the newer and older pixel of each channel, blue and red in
+// one register, green and the top byte in the other, weighted by maddubs.
+struct Horizontal {
+    __m512i rb, ag;
+};
+
+inline Horizontal horizontal(__m512i newer, __m512i older, __m512i weights) {
+    const __m512i low_bytes = _mm512_set1_epi32(0x00FF00FF);
+    // 0xE4: c ? a : b, bit by bit.
+    const __m512i rb = _mm512_ternarylogic_epi32(newer, shl_epi32<8>(older), low_bytes, 0xE4);
+    const __m512i ag = _mm512_ternarylogic_epi32(shr_epi32<8>(newer), older, low_bytes, 0xE4);
+    return {_mm512_maddubs_epi16(rb, weights), _mm512_maddubs_epi16(ag, weights)};
+}
+
+enum class RowPairs { near, far, mixed };
+
+// What stays the same for a band: its rows' weights (words twice per lane),
+// which rows read the far pair, and which lanes are held rows.
+struct BandRows {
+    __m512i newer_weight, older_weight;
+    __mmask16 far, held;
+    int lanes_used;
+};
+
+// One quadrant's wavefront through a band: lane r's row at the quadrant's
+// first column, its column pairs, and the results of the last steps (r1 of
+// step t - 1, ...), also moved down one lane (the row above) and two.
+template <int kColDir>
+struct Wavefront {
+    Pixel* row_base[kLanes];
+    const ColumnSteps* cols;
+    __m512i block[kLanes];
+    __mmask16 columns[kLanes];
+    Pixel* at[kLanes];
+    __m512i r1, r2, above2, above3, two_above3, two_above4;
+};
+
+// Lane r's element k is column t0 - r + k (kColDir > 0) or t0 - r + 15 - k,
+// in memory order either way; columns outside the quadrant are left alone.
+template <int kColDir>
+void load_block(Wavefront<kColDir>& w, const BandRows& band, int t0) {
+    for (int r = 0; r < kLanes; ++r) {
+        const int c0 = t0 - r;
+        w.columns[r] = r < band.lanes_used ? (kColDir > 0 ? bit_range(-c0, kQuadrantCols - c0)
+                                                          : bit_range(c0 + kLanes - kQuadrantCols, c0 + kLanes))
+                                           : __mmask16{0};
+        const intptr_t offset = kColDir > 0 ? c0 : -c0 - (kLanes - 1);
+        w.at[r] = reinterpret_cast<Pixel*>(reinterpret_cast<intptr_t>(w.row_base[r]) +
+                                           offset * static_cast<intptr_t>(sizeof(Pixel)));
+        w.block[r] = w.columns[r] == kAll16 ? _mm512_loadu_si512(w.at[r])
+                                            : _mm512_maskz_loadu_epi32(w.columns[r], w.at[r]);
+    }
+    transpose16(w.block);
+}
+
+template <int kColDir>
+void store_block(Wavefront<kColDir>& w, const BandRows& band) {
+    transpose16(w.block);
+    for (int r = 0; r < band.lanes_used; ++r) {
+        if (band.held & (1u << r)) continue;
+        if (w.columns[r] == kAll16) {
+            _mm512_storeu_si512(w.at[r], w.block[r]);
+        } else {
+            _mm512_mask_storeu_epi32(w.at[r], w.columns[r], w.block[r]);
+        }
+    }
+}
+
+// Step t0 + s: every lane's pixel, from its old value and the results kept.
+template <RowPairs kRows, int kColDir>
+inline void wavefront_step(Wavefront<kColDir>& w, const BandRows& band, int t0, int s) {
+    const int t = t0 + s;
+    __m512i& step = w.block[kColDir > 0 ? s : kLanes - 1 - s];
+    const __mmask16 far = w.cols->far[t];
+    const __m512i weights = _mm512_loadu_si512(w.cols->weights + kBandSteps - 1 - t);
+    const __m512i old = step;
+    const __m512i above1 = lane_down(w.r1);
+    // This row and the row above, at the column pair.
+    const __m512i own_newer = _mm512_mask_blend_epi32(far, old, w.r1);
+    const __m512i own_older = _mm512_mask_blend_epi32(far, w.r1, w.r2);
+    const __m512i up_newer = _mm512_mask_blend_epi32(far, above1, w.above2);
+    const __m512i up_older = _mm512_mask_blend_epi32(far, w.above2, w.above3);
+    Horizontal newer_row, older_row;
+    if constexpr (kRows == RowPairs::near) {
+        newer_row = horizontal(own_newer, own_older, weights);
+        older_row = horizontal(up_newer, up_older, weights);
+    } else {
+        const __m512i two_above2 = lane_down(w.above2);
+        const __m512i up2_newer = _mm512_mask_blend_epi32(far, two_above2, w.two_above3);
+        const __m512i up2_older = _mm512_mask_blend_epi32(far, w.two_above3, w.two_above4);
+        if constexpr (kRows == RowPairs::far) {
+            newer_row = horizontal(up_newer, up_older, weights);
+            older_row = horizontal(up2_newer, up2_older, weights);
+        } else {
+            newer_row = horizontal(_mm512_mask_blend_epi32(band.far, own_newer, up_newer),
+                                   _mm512_mask_blend_epi32(band.far, own_older, up_older), weights);
+            older_row = horizontal(_mm512_mask_blend_epi32(band.far, up_newer, up2_newer),
+                                   _mm512_mask_blend_epi32(band.far, up_older, up2_older), weights);
+        }
+        w.two_above4 = w.two_above3;
+        w.two_above3 = two_above2;
+    }
+    const __m512i sum_rb = _mm512_add_epi16(_mm512_mullo_epi16(newer_row.rb, band.newer_weight),
+                                            _mm512_mullo_epi16(older_row.rb, band.older_weight));
+    const __m512i sum_ag = _mm512_add_epi16(_mm512_mullo_epi16(newer_row.ag, band.newer_weight),
+                                            _mm512_mullo_epi16(older_row.ag, band.older_weight));
+    // (rb >> 8) | (ag AND 0xFF00FF00); the held rows keep their values.
+    const __m512i blended = _mm512_ternarylogic_epi32(_mm512_srli_epi16(sum_rb, 8), sum_ag,
+                                                      _mm512_set1_epi32(static_cast<int>(0xFF00FF00u)), 0xF8);
+    step = _mm512_mask_blend_epi32(band.held, blended, old);
+    w.r2 = w.r1;
+    w.r1 = step;
+    w.above3 = w.above2;
+    w.above2 = above1;
+}
+
+// One band through both quadrants of a half: the two wavefronts share the
+// rows and are independent, so each fills the other's waits.
+template <RowPairs kRows>
+void radial_band_pair(Wavefront<+1>& right, Wavefront<-1>& left, const BandRows& band) {
+    for (int t0 = 0; t0 < kBandSteps; t0 += kLanes) {
+        load_block(right, band, t0);
+        load_block(left, band, t0);
+#pragma GCC unroll 16
+        for (int s = 0; s < kLanes; ++s) {
+            wavefront_step<kRows>(right, band, t0, s);
+            wavefront_step<kRows>(left, band, t0, s);
+        }
+        store_block(right, band);
+        store_block(left, band);
+    }
+}
+
+// The lower (row_dir +1) or upper half: its right and left quadrants, band by
+// band. A band holds the one or two finished rows its first row reads above
+// it, then up to 15 or 14 rows.
+void radial_half(Pixel* page, int32_t first_row, int32_t row_dir, const AxisPairs& rows, const ColumnSteps& right_cols,
+                 const ColumnSteps& left_cols) {
+    Wavefront<+1> right;
+    Wavefront<-1> left;
+    right.cols = &right_cols;
+    left.cols = &left_cols;
+    for (int e0 = 0; e0 < kQuadrantRows;) {
+        const int held = rows.far[e0] ? 2 : 1;
+        const int working = kQuadrantRows - e0 < kLanes - held ? kQuadrantRows - e0 : kLanes - held;
+        BandRows band;
+        band.lanes_used = held + working;
+        band.held = static_cast<__mmask16>((1u << held) - 1);
+        alignas(64) uint32_t newer[kLanes] = {}, older[kLanes] = {};
+        uint32_t far_rows = 0;
+        for (int r = 0; r < kLanes; ++r) {
+            // The first band's held rows lie in the other half and weigh
+            // nothing. Lanes past the band point at row 0 and are unused.
+            const int e = e0 - held + r;
+            const bool used = r < band.lanes_used;
+            const int32_t row = used ? first_row + e * row_dir : 0;
+            right.row_base[r] = page + row * kPageWidth + 320;
+            left.row_base[r] = page + row * kPageWidth + 319;
+            if (r >= held && used) {
+                newer[r] = rows.newer_weight[e] * 0x10001u;
+                older[r] = rows.older_weight[e] * 0x10001u;
+                if (rows.far[e]) far_rows |= 1u << r;
+            }
+        }
+        band.newer_weight = _mm512_load_si512(newer);
+        band.older_weight = _mm512_load_si512(older);
+        band.far = static_cast<__mmask16>(far_rows);
+        const __m512i zero = _mm512_setzero_si512();
+        right.r1 = right.r2 = right.above2 = right.above3 = right.two_above3 = right.two_above4 = zero;
+        left.r1 = left.r2 = left.above2 = left.above3 = left.two_above3 = left.two_above4 = zero;
+        const uint32_t working_lanes = ((1u << working) - 1) << held;
+        if (far_rows == 0) {
+            radial_band_pair<RowPairs::near>(right, left, band);
+        } else if (far_rows == working_lanes) {
+            radial_band_pair<RowPairs::far>(right, left, band);
+        } else {
+            radial_band_pair<RowPairs::mixed>(right, left, band);
+        }
+        e0 += working;
+    }
+}
+
+}  // namespace
+
+void radial_zoom(Pixel* page, int32_t k) {
+    const uint32_t uk = static_cast<uint32_t>(k);
+    const uint32_t minus_k = 0u - uk;
+    AxisPairs right, left, lower, upper;
+    if (!axis_pairs(320, +1, 0x1400000u, uk, kQuadrantCols, right) ||
+        !axis_pairs(319, -1, 0x13F0000u, minus_k, kQuadrantCols, left) ||
+        !axis_pairs(240, +1, 0xF00000u, uk, kQuadrantRows, lower) ||
+        !axis_pairs(239, -1, 0xF00000u - uk, minus_k, kQuadrantRows, upper)) {
+        avx2::radial_zoom(page, k);
+        return;
+    }
+    ColumnSteps right_steps, left_steps;
+    column_steps(right, right_steps);
+    column_steps(left, left_steps);
+    // Each quadrant reads only its own pixels (with a non-zero weight), so
+    // the quadrants may run in any order, or together.
+    radial_half(page, 240, +1, lower, right_steps, left_steps);
+    radial_half(page, 239, -1, upper, right_steps, left_steps);
 }
 
 }  // namespace effects::avx512

@@ -16,7 +16,7 @@ void radial_zoom(Pixel* page, float factor) {
     const bool in_range = k >= 0 && k < fixed_point::kOne;
     switch (in_range ? simd::active_path() : simd::Path::plain) {
 #if defined(ORVO_X86)
-        case simd::Path::avx512:
+        case simd::Path::avx512: avx512::radial_zoom(page, k); return;
         case simd::Path::avx2: avx2::radial_zoom(page, k); return;
         case simd::Path::sse2: sse2::radial_zoom(page, k); return;
 #endif
