@@ -155,9 +155,14 @@ bool axis_pairs(int32_t first, int32_t dir, uint32_t coord, uint32_t step, int c
 // column, columns -16 to 335) and one load at kBandSteps - 1 - t gives all
 // lanes theirs: the byte pairs (newer, older) twice. Columns outside the
 // quadrant weigh nothing.
+// Which pair the lanes of a band or of a block of 16 steps read: all the
+// near one, all the far one, or some of each.
+enum class Pairs { near, far, mixed };
+
 struct ColumnSteps {
     uint32_t weights[kBandSteps + kLanes];
     __mmask16 far[kBandSteps];
+    Pairs block[kBandSteps / kLanes];
 };
 
 void column_steps(const AxisPairs& pairs, ColumnSteps& steps) {
@@ -167,13 +172,23 @@ void column_steps(const AxisPairs& pairs, ColumnSteps& steps) {
         const uint32_t pair = inside ? pairs.newer_weight[c] | pairs.older_weight[c] << 8 : 0;
         steps.weights[j] = pair * 0x10001u;
     }
+    // Lanes off the quadrant's columns compute nothing that is kept; they
+    // take the nearest column's pair, so that most blocks read one pair only.
     for (int t = 0; t < kBandSteps; ++t) {
         uint32_t far = 0;
         for (int r = 0; r < kLanes; ++r) {
             const int c = t - r;
-            if (c >= 0 && c < kQuadrantCols && pairs.far[c]) far |= 1u << r;
+            if (pairs.far[c < 0 ? 0 : c >= kQuadrantCols ? kQuadrantCols - 1 : c]) far |= 1u << r;
         }
         steps.far[t] = static_cast<__mmask16>(far);
+    }
+    for (int b = 0; b < kBandSteps / kLanes; ++b) {
+        bool any_near = false, any_far = false;
+        for (int t = b * kLanes; t < (b + 1) * kLanes; ++t) {
+            any_near = any_near || steps.far[t] != 0xFFFF;
+            any_far = any_far || steps.far[t] != 0;
+        }
+        steps.block[b] = any_far ? (any_near ? Pairs::mixed : Pairs::far) : Pairs::near;
     }
 }
 
@@ -242,8 +257,6 @@ inline Horizontal horizontal(__m512i newer, __m512i older, __m512i weights) {
     return {_mm512_maddubs_epi16(rb, weights), _mm512_maddubs_epi16(ag, weights)};
 }
 
-enum class RowPairs { near, far, mixed };
-
 // What stays the same for a band: its rows' weights (words twice per lane),
 // which rows read the far pair, and which lanes are held rows.
 struct BandRows {
@@ -297,11 +310,13 @@ void store_block(Wavefront<kColDir>& w, const BandRows& band) {
 }
 
 // Step t0 + s: every lane's pixel, from its old value and the results kept.
-template <RowPairs kRows, int kColDir>
+template <Pairs kRows, Pairs kColumns, int kColDir>
 inline void wavefront_step(Wavefront<kColDir>& w, const BandRows& band, int t0, int s) {
     const int t = t0 + s;
     __m512i& step = w.block[kColDir > 0 ? s : kLanes - 1 - s];
-    const __mmask16 far = w.cols->far[t];
+    const __mmask16 far = kColumns == Pairs::near  ? __mmask16{0}
+                          : kColumns == Pairs::far ? kAll16
+                                                   : w.cols->far[t];
     const __m512i weights = _mm512_loadu_si512(w.cols->weights + kBandSteps - 1 - t);
     const __m512i old = step;
     const __m512i above1 = lane_down(w.r1);
@@ -311,14 +326,14 @@ inline void wavefront_step(Wavefront<kColDir>& w, const BandRows& band, int t0, 
     const __m512i up_newer = _mm512_mask_blend_epi32(far, above1, w.above2);
     const __m512i up_older = _mm512_mask_blend_epi32(far, w.above2, w.above3);
     Horizontal newer_row, older_row;
-    if constexpr (kRows == RowPairs::near) {
+    if constexpr (kRows == Pairs::near) {
         newer_row = horizontal(own_newer, own_older, weights);
         older_row = horizontal(up_newer, up_older, weights);
     } else {
         const __m512i two_above2 = lane_down(w.above2);
         const __m512i up2_newer = _mm512_mask_blend_epi32(far, two_above2, w.two_above3);
         const __m512i up2_older = _mm512_mask_blend_epi32(far, w.two_above3, w.two_above4);
-        if constexpr (kRows == RowPairs::far) {
+        if constexpr (kRows == Pairs::far) {
             newer_row = horizontal(up_newer, up_older, weights);
             older_row = horizontal(up2_newer, up2_older, weights);
         } else {
@@ -344,20 +359,41 @@ inline void wavefront_step(Wavefront<kColDir>& w, const BandRows& band, int t0, 
     w.above2 = above1;
 }
 
-// One band through both quadrants of a half: the two wavefronts share the
-// rows and are independent, so each fills the other's waits.
-template <RowPairs kRows>
+// Sixteen steps of a band through both quadrants of a half: the two
+// wavefronts share the rows and are independent, so each fills the other's
+// waits.
+template <Pairs kRows, Pairs kColumns>
+void band_block(Wavefront<+1>& right, Wavefront<-1>& left, const BandRows& band, int t0) {
+    load_block(right, band, t0);
+    load_block(left, band, t0);
+#pragma GCC unroll 16
+    for (int s = 0; s < kLanes; ++s) {
+        wavefront_step<kRows, kColumns>(right, band, t0, s);
+        wavefront_step<kRows, kColumns>(left, band, t0, s);
+    }
+    store_block(right, band);
+    store_block(left, band);
+}
+
+// Blocks whose lanes all read one column pair skip the per-lane choice. The
+// few bands with rows that read the far pair (near the top and bottom edges)
+// always choose per lane.
+template <Pairs kRows>
 void radial_band_pair(Wavefront<+1>& right, Wavefront<-1>& left, const BandRows& band) {
     for (int t0 = 0; t0 < kBandSteps; t0 += kLanes) {
-        load_block(right, band, t0);
-        load_block(left, band, t0);
-#pragma GCC unroll 16
-        for (int s = 0; s < kLanes; ++s) {
-            wavefront_step<kRows>(right, band, t0, s);
-            wavefront_step<kRows>(left, band, t0, s);
+        const Pairs right_columns = right.cols->block[t0 / kLanes];
+        const Pairs columns = right_columns == left.cols->block[t0 / kLanes] ? right_columns : Pairs::mixed;
+        if constexpr (kRows == Pairs::near) {
+            if (columns == Pairs::near) {
+                band_block<kRows, Pairs::near>(right, left, band, t0);
+                continue;
+            }
+            if (columns == Pairs::far) {
+                band_block<kRows, Pairs::far>(right, left, band, t0);
+                continue;
+            }
         }
-        store_block(right, band);
-        store_block(left, band);
+        band_block<kRows, Pairs::mixed>(right, left, band, t0);
     }
 }
 
@@ -400,11 +436,11 @@ void radial_half(Pixel* page, int32_t first_row, int32_t row_dir, const AxisPair
         left.r1 = left.r2 = left.above2 = left.above3 = left.two_above3 = left.two_above4 = zero;
         const uint32_t working_lanes = ((1u << working) - 1) << held;
         if (far_rows == 0) {
-            radial_band_pair<RowPairs::near>(right, left, band);
+            radial_band_pair<Pairs::near>(right, left, band);
         } else if (far_rows == working_lanes) {
-            radial_band_pair<RowPairs::far>(right, left, band);
+            radial_band_pair<Pairs::far>(right, left, band);
         } else {
-            radial_band_pair<RowPairs::mixed>(right, left, band);
+            radial_band_pair<Pairs::mixed>(right, left, band);
         }
         e0 += working;
     }
