@@ -9,7 +9,7 @@ namespace effects {
 void alpha_overlay(const Pixel* source, Pixel* destination) {
     switch (simd::active_path()) {
 #if defined(ORVO_X86)
-        case simd::Path::avx512:
+        case simd::Path::avx512: avx512::alpha_overlay(source, destination); return;
         case simd::Path::avx2: avx2::alpha_overlay(source, destination); return;
         case simd::Path::sse2: sse2::alpha_overlay(source, destination); return;
 #endif

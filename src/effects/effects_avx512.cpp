@@ -1,6 +1,6 @@
-// The effects' AVX-512 layer: the rotozoom without gathers and the radial
-// zoom as a pipeline in registers. The shadow grid, the overlay and any call
-// these two cannot take run the AVX2 layer.
+// The effects' AVX-512 layer: the rotozoom without gathers, the radial zoom
+// as a pipeline in registers, and the overlay at 16 pixels a register. The
+// shadow grid and any call the first two cannot take run the AVX2 layer.
 //
 // Rotozoom: a register holds a block of 4 columns by 2 rows of destination
 // pixels. When the block's source positions span less than 2 px each way
@@ -206,6 +206,7 @@ template <int kImm> inline __m512i shuffle128(__m512i a, __m512i b) {
 }
 template <int kBits> inline __m512i shl_epi32(__m512i a) { return _mm512_maskz_slli_epi32(kAll16, a, kBits); }
 template <int kBits> inline __m512i shr_epi32(__m512i a) { return _mm512_maskz_srli_epi32(kAll16, a, kBits); }
+template <int kBits> inline __m512i shr_epi16(__m512i a) { return _mm512_maskz_srli_epi16(~__mmask32{0}, a, kBits); }
 
 // In place: row k of the 16 x 16 block becomes column k.
 inline void transpose16(__m512i (&m)[kLanes]) {
@@ -466,6 +467,28 @@ void radial_zoom(Pixel* page, int32_t k) {
     // the quadrants may run in any order, or together.
     radial_half(page, 240, +1, lower, right_steps, left_steps);
     radial_half(page, 239, -1, upper, right_steps, left_steps);
+}
+
+// The overlay of effects_kernels.h at 16 pixels a register, its merge in one
+// ternary-logic operation: 14 operations per 16 pixels.
+void alpha_overlay(const Pixel* source, Pixel* destination) {
+    const __m512i full = _mm512_set1_epi32(0x01000100);  // 256 in both words
+    const __m512i rb_mask = _mm512_set1_epi32(0x00FF00FF);
+    const __m512i g_result = _mm512_set1_epi32(0x0000FF00);
+    // Each pixel's top byte in both of its 16-bit words.
+    const __m512i alpha_bytes = _mm512_set4_epi32(static_cast<int>(0xFF0FFF0Fu), static_cast<int>(0xFF0BFF0Bu),
+                                                  static_cast<int>(0xFF07FF07u), static_cast<int>(0xFF03FF03u));
+    for (int32_t n = 0; n < kPagePixels; n += kLanes) {
+        const __m512i s = _mm512_loadu_si512(source + n);
+        const __m512i d = _mm512_loadu_si512(destination + n);
+        const __m512i a = _mm512_shuffle_epi8(s, alpha_bytes);
+        const __m512i b = _mm512_sub_epi16(full, a);
+        const __m512i rb = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_and_si512(s, rb_mask), a),
+                                            _mm512_mullo_epi16(_mm512_and_si512(d, rb_mask), b));
+        const __m512i ag = _mm512_add_epi16(_mm512_mullo_epi16(shr_epi16<8>(s), a), _mm512_mullo_epi16(shr_epi16<8>(d), b));
+        // (rb >> 8) | (ag AND 0x0000FF00)
+        _mm512_storeu_si512(destination + n, _mm512_ternarylogic_epi32(shr_epi16<8>(rb), ag, g_result, 0xF8));
+    }
 }
 
 }  // namespace effects::avx512

@@ -25,11 +25,12 @@ ORVO_EFFECTS_PATH(sse2)
 ORVO_EFFECTS_PATH(avx2)
 #undef ORVO_EFFECTS_PATH
 
-// AVX-512 (F, VL, BW, VBMI) changes the rotozoom and the radial zoom; the
-// rest of that path runs the AVX2 layer.
+// AVX-512 (F, VL, BW, VBMI) has its own rotozoom, radial zoom and overlay;
+// the shadow grid on that path runs the AVX2 layer.
 namespace avx512 {
 void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);
 void radial_zoom(Pixel* page, int32_t k);
+void alpha_overlay(const Pixel* source, Pixel* destination);
 }
 
 }  // namespace effects

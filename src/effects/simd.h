@@ -2,8 +2,8 @@
 // or an x86 SIMD layer. Chosen once, on first use, from what the processor
 // supports; ORVO_SIMD=plain|sse2|avx2|avx512 in the environment caps the
 // choice (a path the machine can't run falls back to the best one it can).
-// avx512 differs from avx2 in the rotozoom and the radial zoom; the other
-// effects and the converters run their AVX2 layer there.
+// avx512 differs from avx2 in the rotozoom, the radial zoom and the overlay;
+// the shadow grid and the converters run their AVX2 layer there.
 #pragma once
 
 namespace simd {
