@@ -86,7 +86,7 @@ void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
 //
 // Counted in steps from the centre (column step c, row step e), a quadrant's
 // pixel blends its own old value with pixels at steps (c', e'), c' <= c and
-// e' <= e, already rewritten. For factors close to 1 (K from about 65126 up,
+// e' <= e, already rewritten. For factors close to 1 (K from 65126 up,
 // the demo's 65241 among them) those lie at most two steps back on each
 // axis, so on each axis the two pixels read are this step and the one before
 // ("near") or the two before ("far"), with weights that depend on the step
@@ -150,15 +150,16 @@ bool axis_pairs(int32_t first, int32_t dir, uint32_t coord, uint32_t step, int c
     return true;
 }
 
-// The column pairs of one half by step of the wavefront. Lane r at step t is
-// on column t - r, so the weights are kept in reverse (index kBandSteps - 1 -
-// column, columns -16 to 335) and one load at kBandSteps - 1 - t gives all
-// lanes theirs: the byte pairs (newer, older) twice. Columns outside the
-// quadrant weigh nothing.
 // Which pair the lanes of a band or of a block of 16 steps read: all the
 // near one, all the far one, or some of each.
 enum class Pairs { near, far, mixed };
 
+// The column pairs of one half by step of the wavefront. Lane r at step t is
+// on column t - r, so the weights are kept in reverse (index kBandSteps - 1 -
+// column, columns -16 to 335) and one load at kBandSteps - 1 - t gives all
+// lanes theirs: the byte pairs (newer, older) twice. Columns outside the
+// quadrant weigh nothing. far[t] has bit r set where lane r reads the far
+// pair at step t.
 struct ColumnSteps {
     uint32_t weights[kBandSteps + kLanes];
     __mmask16 far[kBandSteps];
