@@ -22,6 +22,11 @@ inline constexpr int kPixels = static_cast<int>(sizeof(V) / sizeof(Pixel));
 
 template <class V> V load(const void* p);
 template <class V> V set1(uint32_t value);
+// Elements [first, last) of the kPixels<V> at p, the rest zero (not read).
+template <class V> V load_span(const Pixel* p, int first, int last);
+// Lane k set for bit k of bits, as what picks whole lanes of a V: a vector of
+// all-ones lanes, or a mask register (LaneMask<V>, below).
+template <class V> auto lane_mask(uint32_t bits);
 
 // ---- 4 pixels, SSE2 ----------------------------------------------------
 
@@ -249,6 +254,57 @@ inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i wx, __m25
                        _mm256_unpacklo_epi8(bottom_l, bottom_r), _mm256_unpackhi_epi8(bottom_l, bottom_r), wx, gy2,
                        fy2);
 }
+
+// Wavefront helpers (effects/radial_wavefront.h).
+inline __m256i maddubs(__m256i bytes, __m256i weights) { return _mm256_maddubs_epi16(bytes, weights); }
+// Bytes 0 and 2 of each lane from a, bytes 1 and 3 from b.
+inline __m256i select_bytes02(__m256i a, __m256i b) {
+    return _mm256_blendv_epi8(b, a, _mm256_set1_epi32(0x00FF00FF));
+}
+// Lanes of a where the mask is set, of b elsewhere.
+inline __m256i select_lanes(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
+template <> inline auto lane_mask<__m256i>(uint32_t bits) {
+    const __m256i bit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), bit), bit);
+}
+// (rb >> 8) | (ag AND 0xFF00FF00): the two lanes of a 16-bit blend sum.
+inline __m256i merge_rb_ag(__m256i rb, __m256i ag) {
+    return _mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, _mm256_set1_epi32(static_cast<int>(0xFF00FF00u))));
+}
+// Lane k takes lane k - 1 (lane 0 takes the last lane).
+inline __m256i lane_down(__m256i v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6)); }
+// In place: row k of the 8 x 8 block becomes column k.
+inline void transpose(__m256i (&m)[8]) {
+    __m256i a[8], b[8];
+    for (int i = 0; i < 8; i += 2) {
+        a[i] = _mm256_unpacklo_epi32(m[i], m[i + 1]);
+        a[i + 1] = _mm256_unpackhi_epi32(m[i], m[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        b[i] = _mm256_unpacklo_epi64(a[i], a[i + 2]);
+        b[i + 1] = _mm256_unpackhi_epi64(a[i], a[i + 2]);
+        b[i + 2] = _mm256_unpacklo_epi64(a[i + 1], a[i + 3]);
+        b[i + 3] = _mm256_unpackhi_epi64(a[i + 1], a[i + 3]);
+    }
+    // b[4g + k] holds, in its 128-bit half h, column 4h + k of rows 4g..4g+3.
+    for (int k = 0; k < 4; ++k) {
+        m[k] = _mm256_permute2x128_si256(b[k], b[4 + k], 0x20);
+        m[4 + k] = _mm256_permute2x128_si256(b[k], b[4 + k], 0x31);
+    }
+}
+// Elements [first, last) of the 8 at p; p itself may lie outside the page
+// when those elements don't.
+inline __m256i span_mask(int first, int last) {
+    const __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(first), index),
+                               _mm256_cmpgt_epi32(_mm256_set1_epi32(last), index));
+}
+template <> inline __m256i load_span<__m256i>(const Pixel* p, int first, int last) {
+    return _mm256_maskload_epi32(reinterpret_cast<const int*>(p), span_mask(first, last));
+}
+inline void store_span(Pixel* p, int first, int last, __m256i v) {
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(p), span_mask(first, last), v);
+}
 #endif
 
 // ---- 8 pixels, AVX-512 (VL, BW, VBMI) on 256-bit registers ---------------
@@ -313,6 +369,74 @@ inline __m256i bilinear_box4(const Pixel* corner, __m256i cell4, __m256i wx, __m
 }
 #endif
 
+// ---- 16 pixels, AVX-512 (BW) on 512-bit registers ------------------------
+//
+// GCC 12 warns of the undefined pass-through operand of several unmasked
+// 512-bit forms; their zero-masking forms with every lane set compile to the
+// same instructions.
+
+#if defined(__AVX512F__) && defined(__AVX512BW__)
+inline constexpr __mmask16 kAll16 = 0xFFFF;
+inline constexpr __mmask8 kAll8 = 0xFF;
+inline constexpr __mmask32 kAll32 = 0xFFFFFFFFu;
+
+template <> inline __m512i load<__m512i>(const void* p) { return _mm512_loadu_si512(p); }
+template <> inline __m512i set1<__m512i>(uint32_t value) { return _mm512_set1_epi32(static_cast<int>(value)); }
+inline void store(void* p, __m512i v) { _mm512_storeu_si512(p, v); }
+inline __m512i add16(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
+inline __m512i sub16(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
+inline __m512i mul16(__m512i a, __m512i b) { return _mm512_mullo_epi16(a, b); }
+inline __m512i and_(__m512i a, __m512i b) { return _mm512_and_si512(a, b); }
+template <int n> inline __m512i srl32(__m512i v) { return _mm512_maskz_srli_epi32(kAll16, v, n); }
+template <int n> inline __m512i sll32(__m512i v) { return _mm512_maskz_slli_epi32(kAll16, v, n); }
+template <int n> inline __m512i srl16(__m512i v) { return _mm512_maskz_srli_epi16(kAll32, v, n); }
+
+inline __m512i maddubs(__m512i bytes, __m512i weights) { return _mm512_maddubs_epi16(bytes, weights); }
+inline __m512i select_bytes02(__m512i a, __m512i b) { return _mm512_mask_blend_epi8(0x5555555555555555ull, b, a); }
+inline __m512i select_lanes(__mmask16 mask, __m512i a, __m512i b) { return _mm512_mask_blend_epi32(mask, b, a); }
+template <> inline auto lane_mask<__m512i>(uint32_t bits) { return static_cast<__mmask16>(bits); }
+// 0xF8: a | (b & c).
+inline __m512i merge_rb_ag(__m512i rb, __m512i ag) {
+    return _mm512_ternarylogic_epi32(srl16<8>(rb), ag, _mm512_set1_epi32(static_cast<int>(0xFF00FF00u)), 0xF8);
+}
+inline __m512i lane_down(__m512i v) { return _mm512_maskz_alignr_epi32(kAll16, v, v, 15); }
+inline void transpose(__m512i (&m)[16]) {
+    __m512i a[16], b[16];
+    for (int i = 0; i < 16; i += 2) {
+        a[i] = _mm512_maskz_unpacklo_epi32(kAll16, m[i], m[i + 1]);
+        a[i + 1] = _mm512_maskz_unpackhi_epi32(kAll16, m[i], m[i + 1]);
+    }
+    for (int i = 0; i < 16; i += 4) {
+        b[i] = _mm512_maskz_unpacklo_epi64(kAll8, a[i], a[i + 2]);
+        b[i + 1] = _mm512_maskz_unpackhi_epi64(kAll8, a[i], a[i + 2]);
+        b[i + 2] = _mm512_maskz_unpacklo_epi64(kAll8, a[i + 1], a[i + 3]);
+        b[i + 3] = _mm512_maskz_unpackhi_epi64(kAll8, a[i + 1], a[i + 3]);
+    }
+    // b[4g + k] holds, in its 128-bit lane L, column 4L + k of rows 4g..4g+3.
+    for (int k = 0; k < 4; ++k) {
+        const __m512i lo01 = _mm512_maskz_shuffle_i32x4(kAll16, b[k], b[4 + k], 0x44);
+        const __m512i hi01 = _mm512_maskz_shuffle_i32x4(kAll16, b[k], b[4 + k], 0xEE);
+        const __m512i lo23 = _mm512_maskz_shuffle_i32x4(kAll16, b[8 + k], b[12 + k], 0x44);
+        const __m512i hi23 = _mm512_maskz_shuffle_i32x4(kAll16, b[8 + k], b[12 + k], 0xEE);
+        m[k] = _mm512_maskz_shuffle_i32x4(kAll16, lo01, lo23, 0x88);
+        m[4 + k] = _mm512_maskz_shuffle_i32x4(kAll16, lo01, lo23, 0xDD);
+        m[8 + k] = _mm512_maskz_shuffle_i32x4(kAll16, hi01, hi23, 0x88);
+        m[12 + k] = _mm512_maskz_shuffle_i32x4(kAll16, hi01, hi23, 0xDD);
+    }
+}
+inline __mmask16 span_mask16(int first, int last) {
+    first = first < 0 ? 0 : first;
+    last = last > 16 ? 16 : last;
+    return first >= last ? __mmask16{0} : static_cast<__mmask16>((1u << last) - (1u << first));
+}
+template <> inline __m512i load_span<__m512i>(const Pixel* p, int first, int last) {
+    return _mm512_maskz_loadu_epi32(span_mask16(first, last), p);
+}
+inline void store_span(Pixel* p, int first, int last, __m512i v) {
+    _mm512_mask_storeu_epi32(p, span_mask16(first, last), v);
+}
+#endif
+
 // ---- shared --------------------------------------------------------------
 
 // a < bound as unsigned 32-bit numbers: flipping the sign bit of both turns
@@ -333,6 +457,8 @@ template <class V> inline V x_weight_words(V fx) {
     return or_(w, sll32<16>(w));
 }
 template <class V> inline V y_weight_words(V w) { return or_(w, sll32<16>(w)); }
+
+template <class V> using LaneMask = decltype(lane_mask<V>(0));
 
 // 0, 1, 2, ... in the lanes.
 template <class V> inline V lane_index() {
