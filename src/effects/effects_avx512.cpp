@@ -11,6 +11,7 @@
 // so the path runs only when every source position of the page lies in
 // [0, 636] x [0, 476]; then every pixel passes the range test and the 32-bit
 // coordinates are the exact ones. Other calls run the AVX2 kernel.
+#include "effects/effects_kernels.h"
 #include "effects/effects_paths.h"
 #include "effects/radial_wavefront.h"
 #include "effects/simd_lanes.h"
@@ -87,26 +88,8 @@ void radial_zoom(Pixel* page, int32_t k) {
     if (!radial_wavefront<__m512i>(page, k)) avx2::radial_zoom(page, k);
 }
 
-// The overlay of effects_kernels.h at 16 pixels a register, its merge in one
-// ternary-logic operation: 14 operations per 16 pixels.
-void alpha_overlay(const Pixel* source, Pixel* destination) {
-    const __m512i full = _mm512_set1_epi32(0x01000100);  // 256 in both words
-    const __m512i rb_mask = _mm512_set1_epi32(0x00FF00FF);
-    const __m512i g_result = _mm512_set1_epi32(0x0000FF00);
-    // Each pixel's top byte in both of its 16-bit words.
-    const __m512i alpha_bytes = _mm512_set4_epi32(static_cast<int>(0xFF0FFF0Fu), static_cast<int>(0xFF0BFF0Bu),
-                                                  static_cast<int>(0xFF07FF07u), static_cast<int>(0xFF03FF03u));
-    for (int32_t n = 0; n < kPagePixels; n += 16) {
-        const __m512i s = _mm512_loadu_si512(source + n);
-        const __m512i d = _mm512_loadu_si512(destination + n);
-        const __m512i a = _mm512_shuffle_epi8(s, alpha_bytes);
-        const __m512i b = _mm512_sub_epi16(full, a);
-        const __m512i rb = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_and_si512(s, rb_mask), a),
-                                            _mm512_mullo_epi16(_mm512_and_si512(d, rb_mask), b));
-        const __m512i ag = _mm512_add_epi16(_mm512_mullo_epi16(srl16<8>(s), a), _mm512_mullo_epi16(srl16<8>(d), b));
-        // (rb >> 8) | (ag AND 0x0000FF00)
-        _mm512_storeu_si512(destination + n, _mm512_ternarylogic_epi32(srl16<8>(rb), ag, g_result, 0xF8));
-    }
-}
+// The shared overlay at 16 pixels a register; its final AND and OR become
+// one ternary-logic operation.
+void alpha_overlay(const Pixel* source, Pixel* destination) { alpha_overlay_kernel<__m512i>(source, destination); }
 
 }  // namespace effects::avx512

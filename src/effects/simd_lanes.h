@@ -387,6 +387,11 @@ inline __m512i add16(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
 inline __m512i sub16(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
 inline __m512i mul16(__m512i a, __m512i b) { return _mm512_mullo_epi16(a, b); }
 inline __m512i and_(__m512i a, __m512i b) { return _mm512_and_si512(a, b); }
+inline __m512i or_(__m512i a, __m512i b) { return _mm512_or_si512(a, b); }
+inline __m512i alpha_words(__m512i p) {
+    return _mm512_shuffle_epi8(p, _mm512_set4_epi32(static_cast<int>(0xFF0FFF0Fu), static_cast<int>(0xFF0BFF0Bu),
+                                                    static_cast<int>(0xFF07FF07u), static_cast<int>(0xFF03FF03u)));
+}
 template <int n> inline __m512i srl32(__m512i v) { return _mm512_maskz_srli_epi32(kAll16, v, n); }
 template <int n> inline __m512i sll32(__m512i v) { return _mm512_maskz_slli_epi32(kAll16, v, n); }
 template <int n> inline __m512i srl16(__m512i v) { return _mm512_maskz_srli_epi16(kAll32, v, n); }
