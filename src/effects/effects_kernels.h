@@ -142,7 +142,9 @@ void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
     }
 }
 
-// The radial zoom, pixel by pixel as independent as the order allows. In a
+// The radial zoom, pixel by pixel as independent as the order allows (the
+// SSE2 layer, and factors the register wavefront of radial_wavefront.h does
+// not take on AVX2 and AVX-512). In a
 // quadrant pass, with column step c and row step r counted from the centre,
 // every pixel read with a non-zero weight other than the pixel itself lies at
 // steps (c', r') with c' <= c and r' <= r; since the plain order finishes all
