@@ -142,13 +142,13 @@ void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
     }
 }
 
-// The radial zoom, pixel by pixel as independent as the order allows (the
-// SSE2 layer, and factors the register wavefront of radial_wavefront.h does
-// not take on AVX2 and AVX-512). In a
-// quadrant pass, with column step c and row step r counted from the centre,
-// every pixel read with a non-zero weight other than the pixel itself lies at
-// steps (c', r') with c' <= c and r' <= r; since the plain order finishes all
-// such pixels first, they have their new values when read. The rows go in
+// The radial zoom, pixel by pixel as independent as the order allows: the
+// SSE2 layer, and the factors that the register wavefront (radial_wavefront.h)
+// of the AVX2 and AVX-512 layers does not take. In a quadrant pass, with
+// column step c and row step r counted from the centre, every pixel read with
+// a non-zero weight other than the pixel itself lies at steps (c', r') with
+// c' <= c and r' <= r; since the plain order finishes all such pixels first,
+// they have their new values when read. The rows go in
 // bands of 80, and within a band anti-diagonal t holds the pixels with
 // c + (r - band start) = t: those read only pixels of earlier bands and of
 // earlier diagonals of their band (new) and themselves (old), so the pixels of
