@@ -24,6 +24,11 @@ using namespace lanes;
 // about 3.5 and more at small angles, 5 and more at any angle), the 8 lanes of
 // a group span at most 3 source columns and 2 rows: whole rows then read each
 // group's 3 x 4 box once (bilinear_box) instead of gathering its pixels.
+inline bool rotozoom_row_box_fits(int32_t kc, int32_t ks) {
+    auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
+    return 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
+}
+
 template <class V>
 void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     constexpr int kN = kPixels<V>;
@@ -35,8 +40,7 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
     const V step_v = set1<V>(uks * kN);
     const V fifteen = set1<V>(15);
     auto inside = [](int64_t c, int64_t bound) { return c >= 0 && c < bound; };
-    auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
-    const bool box = kN == 8 && 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
+    const bool box = kN == 8 && rotozoom_row_box_fits(kc, ks);
     // The lane with the least x (y): the first if x (y) grows along the row.
     const uint32_t lo_u = kc < 0 ? ukc * (kN - 1) : 0u;
     const uint32_t lo_v = ks < 0 ? uks * (kN - 1) : 0u;
@@ -84,6 +88,69 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
         }
     }
 }
+
+#if defined(__AVX2__)
+// The rotozoom in blocks of 4 columns by 2 rows of destination pixels, one
+// 8-lane register each. When the block's source positions span less than 2 px
+// each way (3 |kc| + |ks| across, 3 |ks| + |kc| down: zooms above about 1.6
+// at any angle), every pixel's 2 x 2 neighbourhood lies in the 4 x 4 source
+// box at the block's least (x, y), and the layer's box blend fetches the
+// neighbours from that box instead of gathering them. The box reaches 3
+// pixels right of and below that corner, so blocks run only when every
+// source position of the page lies in [0, 636] x [0, 476]; then every pixel
+// passes the range test and the 32-bit coordinates are the exact ones.
+//
+// A linear map over the page reaches its extremes at the corner pixels, so
+// the four corners decide for every pixel (in 64 bits: no wrapping).
+inline bool rotozoom_box_fits(int32_t kc, int32_t ks) {
+    constexpr int64_t kOne = 65536;
+    auto magnitude = [](int64_t k) { return k < 0 ? -k : k; };
+    if (3 * magnitude(kc) + magnitude(ks) >= 2 * kOne || 3 * magnitude(ks) + magnitude(kc) >= 2 * kOne) return false;
+    const int64_t columns[2] = {0 - 320, kPageWidth - 1 - 320};
+    const int64_t rows[2] = {0 - 240, kPageHeight - 1 - 240};
+    for (int64_t di : columns) {
+        for (int64_t dj : rows) {
+            const int64_t u = 0x1400000 + di * kc - dj * ks;
+            const int64_t v = 0xF00000 + di * ks + dj * kc;
+            if (u < 0 || u >= (kPageWidth - 3) * kOne || v < 0 || v >= (kPageHeight - 3) * kOne) return false;
+        }
+    }
+    return true;
+}
+
+// box_blend(corner, u, v, x0, y0) blends the block whose lanes' coordinates
+// are u and v from the box whose top left pixel (x0, y0) is at corner.
+template <class BoxBlend>
+void rotozoom_blocks(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks, BoxBlend box_blend) {
+    const uint32_t ukc = static_cast<uint32_t>(kc);
+    const uint32_t uks = static_cast<uint32_t>(ks);
+    // Lane k is column k & 3 of row k >> 2 of the block.
+    const __m256i lane_u =
+        _mm256_setr_epi32(0, ukc, 2 * ukc, 3 * ukc, 0 - uks, ukc - uks, 2 * ukc - uks, 3 * ukc - uks);
+    const __m256i lane_v = _mm256_setr_epi32(0, uks, 2 * uks, 3 * uks, ukc, uks + ukc, 2 * uks + ukc, 3 * uks + ukc);
+    const __m256i step_u = _mm256_set1_epi32(static_cast<int>(4 * ukc));
+    const __m256i step_v = _mm256_set1_epi32(static_cast<int>(4 * uks));
+    // The lane with the least u (v): column 3 if it falls along a row, the
+    // lower row if it falls down a column.
+    const uint32_t lo_u = (kc < 0 ? 3 * ukc : 0u) - (ks > 0 ? uks : 0u);
+    const uint32_t lo_v = (ks < 0 ? 3 * uks : 0u) + (kc < 0 ? ukc : 0u);
+    for (int32_t j = 0; j < kPageHeight; j += 2) {
+        const uint32_t u0 = 0x1400000u - 320u * ukc - static_cast<uint32_t>(j - 240) * uks;
+        const uint32_t v0 = 0xF00000u - 320u * uks + static_cast<uint32_t>(j - 240) * ukc;
+        __m256i u = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(u0)), lane_u);
+        __m256i v = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(v0)), lane_v);
+        uint32_t u_lo = u0 + lo_u, v_lo = v0 + lo_v;
+        Pixel* out = destination + j * kPageWidth;
+        for (int32_t i = 0; i < kPageWidth; i += 4, out += 4, u = _mm256_add_epi32(u, step_u),
+                     v = _mm256_add_epi32(v, step_v), u_lo += 4 * ukc, v_lo += 4 * uks) {
+            const uint32_t x0 = u_lo >> 16, y0 = v_lo >> 16;
+            const __m256i blended = box_blend(source + y0 * kPageWidth + x0, u, v, x0, y0);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(blended));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kPageWidth), _mm256_extracti128_si256(blended, 1));
+        }
+    }
+}
+#endif
 
 // The shadow grid fused into one pass: the block words come straight from the
 // shades at the sample pixels (block_words), and since the shade map and the

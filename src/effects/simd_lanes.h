@@ -255,6 +255,33 @@ inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i wx, __m25
                        fy2);
 }
 
+// The same blend when all eight neighbourhoods lie in the box of 4 rows by 4
+// pixels whose top left is corner: lane k's top left pixel is box cell
+// dx + 4 * dy (dx, dy 0..2). Rows 0-1 and rows 2-3 each fill one register;
+// a neighbour is a dword permute of each, blended by whether its cell lies in
+// rows 2-3 (cell + 1 stays in the row of cell, cell + 4 is the row below).
+inline __m256i bilinear_box4x4(const Pixel* corner, __m256i cell, __m256i wx, __m256i gy2, __m256i fy2) {
+    auto row = [corner](int r) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth)); };
+    const __m256i rows01 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(0)), row(1), 1);
+    const __m256i rows23 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(2)), row(3), 1);
+    const __m256i seven = _mm256_set1_epi32(7);
+    auto fetch = [&](__m256i index, __m256i lower) {
+        return _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(rows01, index),
+                                  _mm256_permutevar8x32_epi32(rows23, index), lower);
+    };
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i below = _mm256_add_epi32(cell, _mm256_set1_epi32(4));
+    const __m256i top_lower = _mm256_cmpgt_epi32(cell, seven);
+    const __m256i bottom_lower = _mm256_cmpgt_epi32(below, seven);
+    const __m256i top_l = fetch(cell, top_lower);
+    const __m256i top_r = fetch(_mm256_add_epi32(cell, one), top_lower);
+    const __m256i bottom_l = fetch(below, bottom_lower);
+    const __m256i bottom_r = fetch(_mm256_add_epi32(below, one), bottom_lower);
+    return blend_pairs(_mm256_unpacklo_epi8(top_l, top_r), _mm256_unpackhi_epi8(top_l, top_r),
+                       _mm256_unpacklo_epi8(bottom_l, bottom_r), _mm256_unpackhi_epi8(bottom_l, bottom_r), wx, gy2,
+                       fy2);
+}
+
 // Wavefront helpers (effects/radial_wavefront.h).
 inline __m256i maddubs(__m256i bytes, __m256i weights) { return _mm256_maddubs_epi16(bytes, weights); }
 // Bytes 0 and 2 of each lane from a, bytes 1 and 3 from b.
