@@ -74,7 +74,8 @@ TEST(SimdPaths, RotozoomBoxAndGatherGroupsMatchPlain) {
 TEST(SimdPaths, RotozoomBlockPermutesMatchPlainOverTheDemoRange) {
     PathGuard guard;
     // AVX-512 blends blocks of 4 x 2 pixels from one 4 x 4 source box at every
-    // zoom the demo passes: zooms 2.12 to 6.5 at angles in every quadrant,
+    // zoom the demo passes, AVX2 wherever its 3 x 4 row boxes don't hold:
+    // zooms 2.12 to 6.5 at angles in every quadrant,
     // those where kc or ks is 0 or negative, and either side of 45 degrees
     // (the largest spans).
     const float zooms[] = {2.12f, 2.2f, 2.9f, 3.6f, 4.4f, 5.36f, 6.2f, 6.5f};
@@ -92,7 +93,7 @@ TEST(SimdPaths, RotozoomEitherSideOfTheSourceBoxLimitsMatchesPlain) {
     // whose block spans reach 2 px (angle 0, pi/2, pi, -pi/2, atan(1/3), 0.1)
     // and source positions that reach row 477 (near 45 degrees, where the
     // box would pass the page's last row; columns never bind first). The
-    // smaller zoom of each pair takes the AVX2 kernel on that path. Zooms
+    // smaller zoom of each pair takes the gathering row kernel. Zooms
     // further below a limit (1.44, 1.53) give blocks spanning 3 px whose
     // outer pixels weigh something, which a box taken too early would blend
     // wrongly; negative zooms turn the steps round.
