@@ -17,16 +17,14 @@ void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     // pmaddwd of a 16.16 coordinate with (0, 1) gives x, with (0, 4) 4 y.
     const __m256i times1 = _mm256_set1_epi32(1 << 16);
     const __m256i times4 = _mm256_set1_epi32(4 << 16);
-    rotozoom_blocks(source, destination, kc, ks,
-                    [=](const Pixel* corner, __m256i u, __m256i v, uint32_t x0, uint32_t y0) {
-                        const __m256i cell =
-                            _mm256_sub_epi32(_mm256_add_epi32(_mm256_madd_epi16(u, times1), _mm256_madd_epi16(v, times4)),
-                                             _mm256_set1_epi32(static_cast<int>(x0 + 4 * y0)));
-                        const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(v, 12), fifteen);
-                        return bilinear_box4x4(corner, cell, x_weight_words(_mm256_and_si256(_mm256_srli_epi32(u, 12), fifteen)),
-                                               y_weight_words(_mm256_sub_epi32(_mm256_set1_epi32(16), fy)),
-                                               y_weight_words(fy));
-                    });
+    auto box_blend = [=](const Pixel* corner, __m256i u, __m256i v, uint32_t x0, uint32_t y0) {
+        const __m256i cell = sub32(add32(madd16(u, times1), madd16(v, times4)), set1<__m256i>(x0 + 4 * y0));
+        const __m256i fx = and_(srl32<12>(u), fifteen);
+        const __m256i fy = and_(srl32<12>(v), fifteen);
+        return bilinear_box4x4(corner, cell, x_weight_words(fx), y_weight_words(sub32(set1<__m256i>(16), fy)),
+                               y_weight_words(fy));
+    };
+    rotozoom_blocks(source, destination, kc, ks, box_blend);
 }
 
 void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed) {

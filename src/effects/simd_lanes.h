@@ -296,10 +296,13 @@ template <> inline auto lane_mask<__m256i>(uint32_t bits) {
 }
 // (rb >> 8) | (ag AND 0xFF00FF00): the two lanes of a 16-bit blend sum.
 inline __m256i merge_rb_ag(__m256i rb, __m256i ag) {
-    return _mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, _mm256_set1_epi32(static_cast<int>(0xFF00FF00u))));
+    const __m256i high_bytes = _mm256_set1_epi32(static_cast<int>(0xFF00FF00u));
+    return _mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, high_bytes));
 }
 // Lane k takes lane k - 1 (lane 0 takes the last lane).
-inline __m256i lane_down(__m256i v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6)); }
+inline __m256i lane_down(__m256i v) {
+    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6));
+}
 // In place: row k of the 8 x 8 block becomes column k.
 inline void transpose(__m256i (&m)[8]) {
     __m256i a[8], b[8];
