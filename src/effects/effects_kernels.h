@@ -1,6 +1,7 @@
 // The effects' SIMD kernels, written once over the register type (simd_lanes.h)
-// and compiled by effects_sse2.cpp and effects_avx2.cpp. Each gives the bits of
-// its plain version in effects::plain; the comments say why.
+// and compiled by effects_sse2.cpp, effects_avx2.cpp and effects_avx512.cpp.
+// Each gives the bits of its plain version in effects::plain; the comments say
+// why.
 #pragma once
 
 #include <cstdint>
