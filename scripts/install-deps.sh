@@ -10,17 +10,21 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   # Whole-program tests: a real X server, key presses, screenshots, audio checks.
-  packages+=(xvfb xdotool imagemagick sox x11-utils)
+  packages+=(xvfb xdotool imagemagick sox x11-utils openbox)
 fi
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}" >&2
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another apt run (an unattended upgrade, a second build) may hold the lock
+# for a while: wait for it rather than fail.
+lock_wait=(-o DPkg::Lock::Timeout=600)
+$sudo apt-get "${lock_wait[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -5,11 +5,15 @@
 // SDL audio device.
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>
+#include <fcntl.h>
 #include <sched.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
@@ -27,6 +31,7 @@ constexpr Handle kBackBuffer = 0x16;
 
 constexpr int kOutputChannels = 2;  // libopenmpt mixes the song's own channels down to stereo
 constexpr long kLargestSong = 64L << 20;
+constexpr int64_t kDeviceBufferMs = 25;  // 1,024 sample frames at 44,100 Hz
 
 struct SdlState {
     char error[256];
@@ -107,6 +112,80 @@ void close_audio_at_exit() {
     }
 }
 
+// SDL's own drivers that show nothing on any screen. SDL falls back to the
+// off-screen one when no display answers, and then the demo would run on
+// invisibly, out of the user's reach.
+bool shows_nothing(const char* driver) {
+    return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+           std::strcmp(driver, "evdev") == 0;
+}
+
+bool environment_has(const char* name) {
+    const char* value = std::getenv(name);
+    return value && value[0] != '\0';
+}
+
+// Runs a library call with stderr sent to /dev/null. A display or sound
+// library that can't connect may print its own complaints (the Wayland
+// client with no compositor, ALSA with no sound card), and the user is to
+// see at most the demo's one line; the reason comes back through
+// SDL_GetError.
+template <typename Call>
+auto with_stderr_quiet(Call call) {
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const bool redirected = saved >= 0 && quiet >= 0 && dup2(quiet, STDERR_FILENO) >= 0;
+    const auto result = call();
+    if (redirected) dup2(saved, STDERR_FILENO);
+    if (quiet >= 0) close(quiet);
+    if (saved >= 0) close(saved);
+    return result;
+}
+
+bool start_video_driver_quietly(const char* driver) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    return with_stderr_quiet([] { return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; });
+}
+
+// Starts SDL video on a driver that really shows the picture: X11, Wayland
+// or the console's KMS/DRM, in SDL's own order. The drivers that draw
+// nowhere are taken only when the user names one in SDL_VIDEODRIVER.
+bool start_video() {
+    if (environment_has("SDL_VIDEODRIVER")) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        sdl_failure();
+        return false;
+    }
+    const bool has_x11 = environment_has("DISPLAY");
+    const bool has_wayland = environment_has("WAYLAND_DISPLAY");
+    char first_reason[sizeof state.error] = "";
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* driver = SDL_GetVideoDriver(i);
+        if (!driver || shows_nothing(driver)) continue;
+        // Without its variable the Wayland client would guess a socket.
+        if (std::strcmp(driver, "wayland") == 0 && !has_wayland) continue;
+        if (start_video_driver_quietly(driver)) {
+            SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+            return true;
+        }
+        // SDL's own words here are only "not available": name the display.
+        if (first_reason[0] != '\0') continue;
+        if (std::strcmp(driver, "x11") == 0 && has_x11) {
+            std::snprintf(first_reason, sizeof first_reason, "the X display \"%s\" can't be opened",
+                          std::getenv("DISPLAY"));
+        } else if (std::strcmp(driver, "wayland") == 0) {
+            std::snprintf(first_reason, sizeof first_reason, "the Wayland display \"%s\" can't be reached",
+                          std::getenv("WAYLAND_DISPLAY"));
+        }
+    }
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    if (first_reason[0] != '\0') return failure(first_reason), false;
+    return failure(has_x11 || has_wayland ? "no display driver could start"
+                                          : "no screen found: DISPLAY and WAYLAND_DISPLAY are unset"),
+           false;
+}
+
 }  // namespace
 
 const char* last_error() { return state.error; }
@@ -126,10 +205,7 @@ void catch_stop_signals() {
 
 Handle load_display_library() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0) {
-        sdl_failure();
-        return 0;
-    }
+    if (!start_video()) return 0;
     state.video_up = true;
     SDL_AddEventWatch(watch_events, nullptr);
     return kLibrary;
@@ -392,14 +468,18 @@ int32_t music_set_buffer_size(int32_t milliseconds) {
 
 int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return sdl_failure(), 0;
+    if (with_stderr_quiet([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) < 0) return sdl_failure(), 0;
     state.audio_up = true;
 
-    // The buffer request as a hint: the largest power-of-two sample count
-    // that fits in it.
-    const int64_t wanted = static_cast<int64_t>(mixing_rate) * (state.audio_buffer_ms > 0 ? state.audio_buffer_ms : 50) / 1000;
-    Uint16 samples = 512;
-    while (samples < 32768 && samples * 2 <= wanted) samples = static_cast<Uint16>(samples * 2);
+    // The buffer request is a hint about how far ahead the song is mixed,
+    // not about output latency. The device's own buffer stays small: the
+    // song is heard at once, and closing the device at Escape waits about
+    // two of its periods. The callback mixes straight from the song, well
+    // under a millisecond a period, so no reserve beyond it is needed.
+    const int64_t requested_ms = state.audio_buffer_ms > 0 ? state.audio_buffer_ms : kDeviceBufferMs;
+    const int64_t wanted = static_cast<int64_t>(mixing_rate) * std::min<int64_t>(requested_ms, kDeviceBufferMs) / 1000;
+    Uint16 samples = 256;
+    while (samples < 4096 && samples * 2 <= wanted) samples = static_cast<Uint16>(samples * 2);
 
     SDL_AudioSpec want{};
     want.freq = mixing_rate;
@@ -409,7 +489,7 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
     want.callback = audio_callback;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts to whatever the device really takes.
-    state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    state.device = with_stderr_quiet([&] { return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0); });
     if (state.device == 0) return sdl_failure(), 0;
     state.device_rate = want.freq;
     if (!state.exit_hook_registered) {
