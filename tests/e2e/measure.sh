@@ -1,30 +1,74 @@
 #!/usr/bin/env bash
-# Measures the demo on an X server: time from start to the first presented
-# scene frame, CPU use over 10 s of running, and peak memory.
+# Measures the live demo on an X server: time from start to the first
+# presented scene frame, CPU use over 10 s of running, peak memory, and the
+# time from the Escape key to the end of the process (median of 5).
 #
-#   tests/e2e/measure.sh ORVO ASSET_DIR
+#   tests/e2e/measure.sh ORVO ASSET_DIR [--wm] [--screen WxH] [--audio-soak SECONDS]
 #
-# Uses $DISPLAY if set, otherwise starts its own Xvfb (1024x768, depth 24).
-# The song plays on SDL's dummy audio driver unless SDL_AUDIODRIVER is set.
+# Starts its own Xvfb (1024x768, depth 24, unless --screen says otherwise);
+# --wm runs openbox on it as a desktop would. The song plays on SDL's disk
+# audio driver, which paces itself as a sound card does and writes what it
+# plays to a file; --audio-soak also plays the song that long and reports
+# how much of it the file holds against the wall clock (a device that ran
+# dry would fall behind).
 set -euo pipefail
 orvo=$(realpath "$1")
 assets=$(realpath "$2")
+shift 2
+with_wm=0
+screen=1024x768
+soak=0
+while [ $# -gt 0 ]; do
+    case $1 in
+    --wm) with_wm=1 ;;
+    --screen) screen=$2; shift ;;
+    --audio-soak) soak=$2; shift ;;
+    *) echo "measure.sh: unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+
 work=$(mktemp -d)
 xvfb_pid=""
+wm_pid=""
+orvo_pid=""
 cleanup() {
+    [ -n "$orvo_pid" ] && kill -KILL "$orvo_pid" 2>/dev/null
+    [ -n "$wm_pid" ] && kill -TERM "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 cp "$assets"/02.jpg "$assets"/02a.jpg "$assets"/king.jpg "$assets"/s.s3m "$work/"
-if [ -z "${DISPLAY:-}" ]; then
-    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(head -n1 "$work/display")"
+
+Xvfb -displayfd 9 -screen 0 "${screen}x24" -nolisten tcp 9>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "measure.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+if [ "$with_wm" = 1 ]; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 1 100); do
+        check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null || true)
+        [[ $check == *"window id"* ]] && break
+        sleep 0.1
+    done
 fi
-export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 cd "$work"
+echo "screen $screen, $([ "$with_wm" = 1 ] && echo "openbox" || echo "no window manager")"
+
+now_ns() { date +%s%N; }
+
+wait_window() {
+    for _ in $(seq 1 300); do
+        xdotool search --onlyvisible --name "Orvo - Esc to exit" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    echo "measure.sh: no window within 15 s" >&2
+    exit 1
+}
 
 # 1. Start to first scene frame: from the exec to the main thread's second
 # sched_yield, which present makes right after each flip (the first follows
@@ -38,15 +82,53 @@ awk -v main="$main" '
 
 # 2. CPU use over 10 s, from 2 s after start; 3. peak memory (VmHWM).
 "$orvo" 2>/dev/null &
-pid=$!
+orvo_pid=$!
 sleep 2
-ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+ticks() { awk '{ print $14 + $15 }' "/proc/$orvo_pid/stat"; }
 hz=$(getconf CLK_TCK)
 a=$(ticks)
 sleep 10
 b=$(ticks)
-peak=$(awk '/VmHWM/ { print $2, $3 }' "/proc/$pid/status")
-kill -TERM "$pid"
-wait "$pid"
+peak=$(awk '/VmHWM/ { print $2, $3 }' "/proc/$orvo_pid/status")
+kill -TERM "$orvo_pid"
+wait "$orvo_pid" || true
+orvo_pid=""
 echo "CPU over 10 s: $(awk -v a="$a" -v b="$b" -v hz="$hz" 'BEGIN { printf "%.0f %% of one core", (b - a) / hz / 10 * 100 }')"
 echo "peak resident memory: $peak"
+
+# 4. Escape to exit, five times: from just before the key is sent to the
+# moment the process is gone.
+times=()
+for _ in 1 2 3 4 5; do
+    "$orvo" 2>/dev/null &
+    orvo_pid=$!
+    wait_window
+    sleep 1
+    t0=$(now_ns)
+    xdotool key Escape
+    wait "$orvo_pid" || true
+    t1=$(now_ns)
+    orvo_pid=""
+    times+=($(((t1 - t0) / 1000000)))
+done
+sorted=$(printf '%s\n' "${times[@]}" | sort -n | tr '\n' ' ')
+echo "Escape to exit: median $(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p) ms (runs: $sorted ms)"
+
+# 5. The song against the wall clock.
+if [ "$soak" -gt 0 ]; then
+    rm -f audio.raw
+    "$orvo" 2>/dev/null &
+    orvo_pid=$!
+    wait_window
+    t0=$(now_ns)
+    size0=$(stat -c %s audio.raw 2>/dev/null || echo 0)
+    sleep "$soak"
+    size1=$(stat -c %s audio.raw)
+    t1=$(now_ns)
+    kill -TERM "$orvo_pid"
+    wait "$orvo_pid" || true
+    orvo_pid=""
+    awk -v s0="$size0" -v s1="$size1" -v t0="$t0" -v t1="$t1" 'BEGIN {
+        played = (s1 - s0) / 4 / 44100; wall = (t1 - t0) / 1e9
+        printf "song over %.1f s of wall clock: %.2f s written (%.2f %%)\n", wall, played, played / wall * 100 }'
+fi

@@ -4,6 +4,9 @@
 // SDL events as window messages, and libopenmpt playing the song through an
 // SDL audio device.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <libopenmpt/libopenmpt.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -31,6 +34,8 @@ constexpr Handle kBackBuffer = 0x16;
 
 constexpr int kOutputChannels = 2;  // libopenmpt mixes the song's own channels down to stereo
 constexpr long kLargestSong = 64L << 20;
+constexpr int kWindowedWidth = 640;  // the window's size once out of fullscreen
+constexpr int kWindowedHeight = 480;
 constexpr int64_t kDeviceBufferMs = 25;  // 1,024 sample frames at 44,100 Hz
 
 struct SdlState {
@@ -48,6 +53,7 @@ struct SdlState {
     int32_t width;
     int32_t height;
     uint64_t last_flip_ns;
+    bool fullscreen_requested;
 
     int32_t audio_buffer_ms;
     bool audio_up;
@@ -110,6 +116,28 @@ void close_audio_at_exit() {
         SDL_CloseAudioDevice(state.device);
         state.device = 0;
     }
+}
+
+// Whether the window sits on an X server with no window manager. The window
+// already covers such a screen by its size, and nobody is there to honour a
+// fullscreen request: SDL would only wait 100 ms at close for an answer
+// that never comes.
+bool x11_without_window_manager(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* display = info.info.x11.display;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return true;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                          &format, &count, &remaining, &data);
+    const bool announced = status == Success && data && count == 1;
+    if (data) XFree(data);
+    return !announced;
 }
 
 // SDL's own drivers that show nothing on any screen. SDL falls back to the
@@ -251,14 +279,22 @@ void destroy_window(Handle) {
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     if (object != kDisplayObject) return failure("no display object");
     if (window != kWindow || !state.window) return -1;  // create_window's reason stands
-    if (SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) < 0) return sdl_failure();
+    state.fullscreen_requested = !x11_without_window_manager(state.window);
+    if (state.fullscreen_requested && SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) < 0) {
+        return sdl_failure();
+    }
     SDL_ShowWindow(state.window);
     SDL_RaiseWindow(state.window);
     return 0;
 }
 
 int32_t set_normal_cooperative_level(Handle, Handle) {
-    if (state.window) SDL_HideWindow(state.window);
+    if (!state.window) return 0;
+    // Leaving fullscreen waits (up to 100 ms) until the window manager has
+    // resized the window; a windowed size other than the screen's lets that
+    // wait end at the first answer.
+    if (state.fullscreen_requested) SDL_SetWindowSize(state.window, kWindowedWidth, kWindowedHeight);
+    SDL_HideWindow(state.window);
     return 0;
 }
 
