@@ -118,6 +118,11 @@ void close_audio_at_exit() {
     }
 }
 
+bool environment_has(const char* name) {
+    const char* value = std::getenv(name);
+    return value && value[0] != '\0';
+}
+
 // Whether the window sits on an X server with no window manager. The window
 // already covers such a screen by its size, and nobody is there to honour a
 // fullscreen request: SDL would only wait 100 ms at close for an answer
@@ -140,17 +145,39 @@ bool x11_without_window_manager(SDL_Window* window) {
     return !announced;
 }
 
+// Whether the renderer draws through one of Mesa's software rasterizers
+// (a virtual X server, or a machine without a GPU driver).
+bool renders_through_software_gl(SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) < 0 || std::strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetString = const unsigned char* (*)(unsigned);
+    constexpr unsigned kGlRenderer = 0x1F01;
+    const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const char* name = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
+    return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
+                    std::strstr(name, "Software Rasterizer"));
+}
+
+// The renderer SDL prefers, unless that is GL on a software rasterizer: it
+// then spends about three times the frame's own time scaling the picture
+// and reading it back for the X server. SDL's own software renderer scales
+// straight into a shared-memory image for a third of that. A renderer the
+// user names in SDL_RENDER_DRIVER is taken as it is.
+SDL_Renderer* create_renderer(SDL_Window* window) {
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer || environment_has("SDL_RENDER_DRIVER") || !renders_through_software_gl(renderer)) return renderer;
+    SDL_DestroyRenderer(renderer);
+    // Without this the window's own surface would be a GL texture again.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+}
+
 // SDL's own drivers that show nothing on any screen. SDL falls back to the
 // off-screen one when no display answers, and then the demo would run on
 // invisibly, out of the user's reach.
 bool shows_nothing(const char* driver) {
     return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
            std::strcmp(driver, "evdev") == 0;
-}
-
-bool environment_has(const char* name) {
-    const char* value = std::getenv(name);
-    return value && value[0] != '\0';
 }
 
 // Runs a library call with stderr sent to /dev/null. A display or sound
@@ -319,7 +346,7 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
                                Handle* primary) {
     if (object != kDisplayObject || !state.window) return failure("no display object");
     if (!state.renderer) {
-        state.renderer = SDL_CreateRenderer(state.window, -1, SDL_RENDERER_PRESENTVSYNC);
+        state.renderer = create_renderer(state.window);
         if (!state.renderer) return sdl_failure();
         // Scaled to fit, aspect kept: the rest of the screen stays black.
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
