@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "display/converters.h"
-#include "driver/frame_chain.h"
-#include "driver/frame_store.h"
+#include "scene/scene.h"
+#include "core/frame_store.h"
 #include "effects/effects.h"
 
 namespace {
@@ -36,12 +36,12 @@ void prepare_pages() {
     for (int n = 0; n < kPageCount; ++n) fill_varied(frame_store::page(n), 0x9E3779B9u * (n + 1));
 }
 
-const frame_chain::FrameParameters kParams = frame_chain::frame_parameters(1234);
+const scene::FrameParameters kParams = scene::frame_parameters(1234);
 
 void BM_Rotozoom(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::rotozoom(frame_store::page(3), frame_store::page(2), kParams.zoom, kParams.angle);
+        effects::rotozoom(frame_store::page(frame_store::kPicturePage), frame_store::page(frame_store::kRotozoomTargetPage), kParams.zoom, kParams.angle);
         benchmark::ClobberMemory();
     }
 }
@@ -54,8 +54,8 @@ void BM_RotozoomSweep(benchmark::State& state) {
     prepare_pages();
     int32_t t = 0;
     for (auto _ : state) {
-        const frame_chain::FrameParameters params = frame_chain::frame_parameters(t);
-        effects::rotozoom(frame_store::page(3), frame_store::page(2), params.zoom, params.angle);
+        const scene::FrameParameters params = scene::frame_parameters(t);
+        effects::rotozoom(frame_store::page(frame_store::kPicturePage), frame_store::page(frame_store::kRotozoomTargetPage), params.zoom, params.angle);
         benchmark::ClobberMemory();
         t += 16;
     }
@@ -64,8 +64,9 @@ BENCHMARK(BM_RotozoomSweep);
 
 void BM_ShadowGrid(benchmark::State& state) {
     prepare_pages();
+    uint32_t seed = 0;
     for (auto _ : state) {
-        effects::shadow_grid(frame_store::page(2), frame_store::page(0), kParams.light_column, kParams.light_row);
+        effects::shadow_grid(frame_store::page(frame_store::kRotozoomTargetPage), frame_store::page(frame_store::kScreenPage), kParams.light_column, kParams.light_row, seed);
         benchmark::ClobberMemory();
     }
 }
@@ -74,7 +75,7 @@ BENCHMARK(BM_ShadowGrid);
 void BM_RadialZoom(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::radial_zoom(frame_store::page(0), frame_chain::kRadialZoomFactor);
+        effects::radial_zoom(frame_store::page(frame_store::kScreenPage), scene::kRadialZoomFactor);
         benchmark::ClobberMemory();
     }
 }
@@ -83,7 +84,7 @@ BENCHMARK(BM_RadialZoom);
 void BM_AlphaOverlay(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::alpha_overlay(frame_store::page(1), frame_store::page(0));
+        effects::alpha_overlay(frame_store::page(frame_store::kOverlayPage), frame_store::page(frame_store::kScreenPage));
         benchmark::ClobberMemory();
     }
 }
@@ -93,7 +94,7 @@ void BM_Convert(benchmark::State& state, int index) {
     prepare_pages();
     const convert::Format& format = convert::formats()[index];
     std::vector<uint8_t> target(static_cast<size_t>(kPagePixels) * 4);
-    const Pixel* screen = frame_store::page(0);
+    const Pixel* screen = frame_store::page(frame_store::kScreenPage);
     for (auto _ : state) {
         for (int y = 0; y < kPageHeight; ++y) {
             format.converter(screen + y * kPageWidth, target.data() + y * kPageWidth * format.bytes_per_pixel,
@@ -119,7 +120,7 @@ const int kRegistered = (register_converters(), 0);
 void BM_MemoryPass_Copy(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        std::memcpy(frame_store::page(0), frame_store::page(1), kPagePixels * sizeof(Pixel));
+        std::memcpy(frame_store::page(frame_store::kScreenPage), frame_store::page(frame_store::kOverlayPage), kPagePixels * sizeof(Pixel));
         benchmark::ClobberMemory();
     }
 }
@@ -129,7 +130,7 @@ void BM_MemoryPass_Fill(benchmark::State& state) {
     prepare_pages();
     uint8_t value = 0;
     for (auto _ : state) {
-        std::memset(frame_store::page(0), ++value, kPagePixels * sizeof(Pixel));
+        std::memset(frame_store::page(frame_store::kScreenPage), ++value, kPagePixels * sizeof(Pixel));
         benchmark::ClobberMemory();
     }
 }
@@ -140,7 +141,7 @@ void BM_Frame(benchmark::State& state) {
     std::vector<uint8_t> target(static_cast<size_t>(kPagePixels) * 4);
     int32_t t = 0;
     for (auto _ : state) {
-        frame_chain::render_frame(t);
+        scene::render_frame(t);
         const Pixel* screen = frame_store::screen();
         for (int y = 0; y < kPageHeight; ++y) {
             convert::RGB32(screen + y * kPageWidth, target.data() + y * kPageWidth * 4, kPageWidth);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "display/converters.h"
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace {
 

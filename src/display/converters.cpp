@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "display/converters_paths.h"
-#include "effects/simd.h"
+#include "simd/simd.h"
 
 namespace convert {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 // Writes count pixels from source into destination in one display format,
 // packed with no gap (count * bytes-per-pixel bytes), pixel i from source i.

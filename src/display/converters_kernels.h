@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "display/converters.h"
-#include "effects/simd_lanes.h"
+#include "simd/simd_lanes.h"
 
 namespace convert {
 namespace {

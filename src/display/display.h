@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "display/converters.h"
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 #include "platform/platform.h"
 
 namespace display {

@@ -2,7 +2,7 @@
 // loop and the choice of path.
 #include "effects/effects.h"
 #include "effects/effects_paths.h"
-#include "effects/simd.h"
+#include "simd/simd.h"
 
 namespace effects {
 

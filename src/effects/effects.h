@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace effects {
 
@@ -26,13 +26,8 @@ void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle);
 // blue channel along column light_column and row light_row, a 32 x 32 block
 // grid with one pseudo-random bit per block, folded into grey or pure red
 // pixels. light_column 0..639, light_row 0..479. Advances the noise seed 300
-// times per call; the seed persists across calls (0 at program start).
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row);
-
-// The noise seed that shadow_grid carries from call to call. Setting it is
-// for tools and tests that replay a run from a known point.
-uint32_t shadow_grid_seed();
-void set_shadow_grid_seed(uint32_t seed);
+// times per call; the caller carries it from call to call.
+void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed);
 
 // Pulls page toward its centre in place, four quadrant passes working outward
 // from the centre so that each pixel reads pixels already rewritten in this
@@ -46,10 +41,10 @@ void radial_zoom(Pixel* page, float factor);
 void alpha_overlay(const Pixel* source, Pixel* destination);
 
 // The plain per-pixel versions, the reference for every fast path. Same
-// contracts as above; plain::shadow_grid shares the one noise seed.
+// contracts as above.
 namespace plain {
 void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle);
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row);
+void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed);
 void radial_zoom(Pixel* page, float factor);
 void alpha_overlay(const Pixel* source, Pixel* destination);
 }  // namespace plain

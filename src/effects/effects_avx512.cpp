@@ -7,7 +7,7 @@
 #include "effects/effects_kernels.h"
 #include "effects/effects_paths.h"
 #include "effects/radial_wavefront.h"
-#include "effects/simd_lanes.h"
+#include "simd/simd_lanes.h"
 
 namespace effects::avx512 {
 

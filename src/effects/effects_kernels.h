@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 #include "effects/shadow_grid_blocks.h"
-#include "effects/simd_lanes.h"
+#include "simd/simd_lanes.h"
 
 namespace effects {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace effects {
 

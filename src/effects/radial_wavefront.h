@@ -22,8 +22,8 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
-#include "effects/simd_lanes.h"
+#include "core/frame_store.h"
+#include "simd/simd_lanes.h"
 
 namespace effects {
 namespace {

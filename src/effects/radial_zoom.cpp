@@ -4,8 +4,8 @@
 // earlier in the same call.
 #include "effects/effects.h"
 #include "effects/effects_paths.h"
-#include "effects/fixed_point.h"
-#include "effects/simd.h"
+#include "core/fixed_point.h"
+#include "simd/simd.h"
 
 namespace effects {
 

@@ -2,8 +2,8 @@
 // plain loop and the choice of path.
 #include "effects/effects.h"
 #include "effects/effects_paths.h"
-#include "effects/fixed_point.h"
-#include "effects/simd.h"
+#include "core/fixed_point.h"
+#include "simd/simd.h"
 
 namespace effects {
 

@@ -19,7 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 #include "image/image.h"
 
 namespace {

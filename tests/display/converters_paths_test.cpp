@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "display/converters.h"
-#include "effects/simd.h"
+#include "simd/simd.h"
 #include "support/pages.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "display/display.h"
-#include "platform/fake_log.h"
+#include "support/fake_log.h"
 #include "support/pages.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 #include "image/image.h"
-#include "platform/fake_log.h"
+#include "support/fake_log.h"
 #include "platform/platform.h"
 
 // Doubles of the picture subsystem: the driver's test links these instead of

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace {
 

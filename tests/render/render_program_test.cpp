@@ -15,7 +15,7 @@
 #include <png.h>
 
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "support/test_pictures.h"
 #include "support/pages.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <random>
 
-#include "effects/fixed_point.h"
+#include "core/fixed_point.h"
 #include "support/pages.h"
 
 using test_support::reference_blend;

@@ -1,5 +1,5 @@
 // Path choice: processor features read once, the ORVO_SIMD switch applied.
-#include "effects/simd.h"
+#include "simd/simd.h"
 
 #include <cstdlib>
 #include <cstring>
