@@ -11,6 +11,7 @@
 #include "scene/scene.h"
 #include "core/frame_store.h"
 #include "effects/effects.h"
+#include "simd/simd.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ void BM_Convert(benchmark::State& state, int index) {
     const Pixel* screen = frame_store::page(frame_store::kScreenPage);
     for (auto _ : state) {
         for (int y = 0; y < kPageHeight; ++y) {
-            format.converter(screen + y * kPageWidth, target.data() + y * kPageWidth * format.bytes_per_pixel,
+            convert::converter(format)(screen + y * kPageWidth, target.data() + y * kPageWidth * format.bytes_per_pixel,
                              kPageWidth);
         }
         benchmark::ClobberMemory();
@@ -113,6 +114,14 @@ void register_converters() {
     }
 }
 const int kRegistered = (register_converters(), 0);
+
+// The path every benchmark runs on, chosen as the demo chooses it (ORVO_SIMD
+// included) and printed in the run's context lines.
+void choose_path() {
+    simd::choose_at_start_up("orvo-bench");
+    benchmark::AddCustomContext("path", simd::path_name(simd::active_path()));
+}
+const int kPathChosen = (choose_path(), 0);
 
 // The memory floor: one plain pass over a page, as a copy (one page read, one
 // written) and as a fill (one written), for the converters and the overlay to
@@ -143,8 +152,9 @@ void BM_Frame(benchmark::State& state) {
     for (auto _ : state) {
         scene::render_frame(t);
         const Pixel* screen = frame_store::screen();
+        const PixelConverter rgb32 = convert::converter(convert::formats()[0]);
         for (int y = 0; y < kPageHeight; ++y) {
-            convert::RGB32(screen + y * kPageWidth, target.data() + y * kPageWidth * 4, kPageWidth);
+            rgb32(screen + y * kPageWidth, target.data() + y * kPageWidth * 4, kPageWidth);
         }
         benchmark::ClobberMemory();
         t += 16;

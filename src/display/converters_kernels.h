@@ -1,5 +1,5 @@
 // The converters' SIMD loops, written once over the register type
-// (effects/simd_lanes.h) and compiled by converters_sse2.cpp and
+// (simd/simd_lanes.h) and compiled by converters_sse2.cpp and
 // converters_avx2.cpp. Each output field is the plain loop's shift and mask
 // applied to whole registers; the last few pixels of a row go through the
 // plain loop, so no store reaches past count pixels.

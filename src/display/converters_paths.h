@@ -1,5 +1,5 @@
-// The converters' SIMD layers, one namespace per instruction set, chosen by
-// the public converters (converters.h). Only x86 builds have these.
+// The converters' SIMD layers, one namespace per instruction set, named by
+// the format table's columns (converters.cpp). Only x86 builds have these.
 #pragma once
 
 #include <cstdint>

@@ -4,17 +4,26 @@
 #include "driver/driver.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/frame_store.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
+#include "simd/simd.h"
 #include "timing/timing.h"
 
 namespace driver {
 
 int run() {
+    simd::choose_at_start_up("orvo");
+    // The demo writes nothing unless asked: ORVO_SIMD_REPORT=1 names the path.
+    const char* report = std::getenv("ORVO_SIMD_REPORT");
+    if (report != nullptr && std::strcmp(report, "1") == 0) {
+        std::fprintf(stderr, "orvo: path %s\n", simd::path_name(simd::active_path()));
+    }
     platform::catch_stop_signals();
 
     frame_store::point_screen_at_page0();

@@ -2,9 +2,9 @@
 // Pixel (640 x 480, stride 640). Effects check no argument and report
 // nothing; callers keep arguments in the ranges stated here.
 //
-// Each effect runs on the path that simd::active_path() names (effects/simd.h):
-// the plain per-pixel code below in effects::plain, or a SIMD layer that gives
-// the same bits for every input.
+// Each effect does its floating-point set-up here, once, then runs the row of
+// the path table (effects_paths.h) that simd::active_path() names: the plain
+// per-pixel code or a SIMD layer that gives the same bits for every input.
 #pragma once
 
 #include <cstdint>
@@ -39,14 +39,5 @@ void radial_zoom(Pixel* page, float factor);
 // destination = source over destination by source's top byte a, per channel
 // floor((s * a + d * (256 - a)) / 256); destination's top byte becomes 0.
 void alpha_overlay(const Pixel* source, Pixel* destination);
-
-// The plain per-pixel versions, the reference for every fast path. Same
-// contracts as above.
-namespace plain {
-void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle);
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed);
-void radial_zoom(Pixel* page, float factor);
-void alpha_overlay(const Pixel* source, Pixel* destination);
-}  // namespace plain
 
 }  // namespace effects

@@ -1,29 +1,11 @@
 // Radial zoom feedback: four quadrant passes outward from the centre, in place;
-// the plain passes and the choice of path.
+// the plain passes.
 // The order is part of the result: a pixel reads neighbours already rewritten
 // earlier in the same call.
-#include "effects/effects.h"
-#include "effects/effects_paths.h"
 #include "core/fixed_point.h"
-#include "simd/simd.h"
+#include "effects/effects_paths.h"
 
 namespace effects {
-
-void radial_zoom(Pixel* page, float factor) {
-    const int32_t k = fixed_point::radial_step(factor);
-    // The fast paths rely on every source position lying between its pixel and
-    // the centre, which holds for 0 <= K < 65536; anything else runs plain.
-    const bool in_range = k >= 0 && k < fixed_point::kOne;
-    switch (in_range ? simd::active_path() : simd::Path::plain) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512: avx512::radial_zoom(page, k); return;
-        case simd::Path::avx2: avx2::radial_zoom(page, k); return;
-        case simd::Path::sse2: sse2::radial_zoom(page, k); return;
-#endif
-        default: plain::radial_zoom(page, factor); return;
-    }
-}
-
 namespace plain {
 namespace {
 
@@ -49,8 +31,8 @@ void quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint3
 
 }  // namespace
 
-void radial_zoom(Pixel* page, float factor) {
-    const uint32_t k = static_cast<uint32_t>(fixed_point::radial_step(factor));
+void radial_zoom(Pixel* page, int32_t step) {
+    const uint32_t k = static_cast<uint32_t>(step);
     const uint32_t minus_k = 0u - k;
     quadrant(page, 240, +1, 0xF00000u, k, 320, +1, 0x1400000u, k);
     quadrant(page, 239, -1, 0xF00000u - k, minus_k, 320, +1, 0x1400000u, k);

@@ -1,42 +1,12 @@
-// Rotozoomer: per-call setup in double, then incremental 16.16 stepping; the
-// plain loop and the choice of path.
-#include "effects/effects.h"
-#include "effects/effects_paths.h"
+// Rotozoomer, the plain loop: incremental 16.16 stepping from the per-call
+// steps (fixed_point::rotozoom_steps).
 #include "core/fixed_point.h"
-#include "simd/simd.h"
+#include "effects/effects_paths.h"
 
 namespace effects {
-
-void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
-    switch (simd::active_path()) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512: {
-            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-            avx512::rotozoom(source, destination, steps.kc, steps.ks);
-            return;
-        }
-        case simd::Path::avx2: {
-            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-            avx2::rotozoom(source, destination, steps.kc, steps.ks);
-            return;
-        }
-        case simd::Path::sse2: {
-            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-            sse2::rotozoom(source, destination, steps.kc, steps.ks);
-            return;
-        }
-#endif
-        default: plain::rotozoom(source, destination, zoom, angle); return;
-    }
-}
-
 namespace plain {
 
-void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
-    const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-    const int32_t kc = steps.kc;
-    const int32_t ks = steps.ks;
-
+void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     // Coordinates wrap as 32-bit words; unsigned arithmetic keeps that defined.
     const uint32_t ukc = static_cast<uint32_t>(kc);
     const uint32_t uks = static_cast<uint32_t>(ks);

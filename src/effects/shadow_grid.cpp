@@ -1,22 +1,9 @@
 // Shadow-grid composite: shade map, block grid with noise bits, composition;
-// the plain three passes and the choice of path.
-#include "effects/effects.h"
+// the plain three passes.
 #include "effects/effects_paths.h"
 #include "effects/shadow_grid_blocks.h"
-#include "simd/simd.h"
 
 namespace effects {
-
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed) {
-    switch (simd::active_path()) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512:
-        case simd::Path::avx2: avx2::shadow_grid(source, destination, light_column, light_row, seed); return;
-        case simd::Path::sse2: sse2::shadow_grid(source, destination, light_column, light_row, seed); return;
-#endif
-        default: plain::shadow_grid(source, destination, light_column, light_row, seed); return;
-    }
-}
 
 // Three passes over the destination, each as the picture is defined.
 void plain::shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row,

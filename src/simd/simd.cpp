@@ -1,6 +1,7 @@
 // Path choice: processor features read once, the ORVO_SIMD switch applied.
 #include "simd/simd.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,43 +14,11 @@ struct SimdState {
 };
 SimdState state;
 
-bool processor_runs(Path path) {
-#if defined(ORVO_X86)
-    switch (path) {
-        case Path::plain: return true;
-        case Path::sse2: return __builtin_cpu_supports("sse2");
-        case Path::avx2: return __builtin_cpu_supports("avx2");
-        // The rotozoom's byte permutes need VBMI on top of F, VL and BW.
-        case Path::avx512:
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512vbmi");
-    }
-    return false;
-#else
-    return path == Path::plain;
-#endif
-}
-
 Path best_available() {
     for (int p = kPathCount - 1; p > 0; --p) {
         if (path_available(static_cast<Path>(p))) return static_cast<Path>(p);
     }
     return Path::plain;
-}
-
-void choose() {
-    Path path = best_available();
-    if (const char* wanted = std::getenv("ORVO_SIMD")) {
-        for (int p = 0; p < kPathCount; ++p) {
-            // A named path the machine can't run leaves the best one it can.
-            if (std::strcmp(wanted, path_name(static_cast<Path>(p))) == 0 && path_available(static_cast<Path>(p))) {
-                path = static_cast<Path>(p);
-            }
-        }
-    }
-    state.path = path;
-    state.chosen = true;
 }
 
 }  // namespace
@@ -64,10 +33,60 @@ const char* path_name(Path path) {
     return "?";
 }
 
-bool path_available(Path path) { return processor_runs(path); }
+Features processor_features() {
+#if defined(ORVO_X86)
+    return {__builtin_cpu_supports("sse2") != 0,     __builtin_cpu_supports("avx2") != 0,
+            __builtin_cpu_supports("avx512f") != 0,  __builtin_cpu_supports("avx512vl") != 0,
+            __builtin_cpu_supports("avx512bw") != 0, __builtin_cpu_supports("avx512vbmi") != 0};
+#else
+    return {};
+#endif
+}
+
+bool path_runs_on(Path path, const Features& f) {
+    switch (path) {
+        case Path::plain: return true;
+        case Path::sse2: return f.sse2;
+        case Path::avx2: return f.avx2;
+        case Path::avx512: return f.avx2 && f.avx512f && f.avx512vl && f.avx512bw && f.avx512vbmi;
+    }
+    return false;
+}
+
+bool path_available(Path path) {
+#if defined(ORVO_X86)
+    return path_runs_on(path, processor_features());
+#else
+    return path == Path::plain;
+#endif
+}
+
+bool choose_path(const char* wanted, Path* path) {
+    if (wanted == nullptr) {
+        *path = best_available();
+        return true;
+    }
+    for (int p = 0; p < kPathCount; ++p) {
+        if (std::strcmp(wanted, path_name(static_cast<Path>(p))) == 0) {
+            *path = path_available(static_cast<Path>(p)) ? static_cast<Path>(p) : best_available();
+            return true;
+        }
+    }
+    return false;
+}
+
+void choose_at_start_up(const char* program) {
+    if (state.chosen) return;
+    const char* wanted = std::getenv("ORVO_SIMD");
+    if (!choose_path(wanted, &state.path)) {
+        std::fprintf(stderr, "%s: ORVO_SIMD=%s names no path (plain, sse2, avx2 or avx512)\n", program, wanted);
+        std::exit(2);
+    }
+    state.chosen = true;
+}
 
 Path active_path() {
-    if (!state.chosen) choose();
+    if (!state.chosen) choose_at_start_up("orvo");
     return state.path;
 }
 

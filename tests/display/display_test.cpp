@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "display/display.h"
+#include "display/display_internal.h"
 #include "support/fake_log.h"
 #include "support/pages.h"
 
@@ -63,7 +63,8 @@ protected:
 TEST_F(DisplayTest, OpenRunsEveryStepInOrderAndSelectsTheConverter) {
     EXPECT_EQ(display::open(kTitle, 640, 480), 1);
     EXPECT_EQ(fake_log(), kOpenCalls);
-    EXPECT_EQ(display::active_converter(), &convert::RGB32);
+    ASSERT_NE(display::active_format(), nullptr);
+    EXPECT_STREQ(display::active_format()->name, "RGB32");
     EXPECT_STREQ(display::failure_reason(), "");
     EXPECT_EQ(close_and_log(), kCloseAll);
 }
@@ -126,18 +127,18 @@ TEST_F(DisplayTest, DepthsFallBackFrom32To24To16AndTheFormatPicksTheConverter) {
         bool refuse_32, refuse_24;
         uint32_t bits, red, green, blue;
         Log modes;
-        PixelConverter converter;
+        const char* format;
     };
     const Case cases[] = {
         {true, false, 24, 0xFF0000, 0xFF00, 0xFF,
-         {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24"}, &convert::RGB24},
+         {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24"}, "RGB24"},
         {true, true, 16, 0xF800, 0x07E0, 0x001F,
          {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24", "set_display_mode 0x13 640 480 16"},
-         &convert::RGB565},
+         "RGB565"},
         {true, true, 16, 0x7C00, 0x03E0, 0x001F,
          {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24", "set_display_mode 0x13 640 480 16"},
-         &convert::RGB555},
-        {false, false, 32, 0xFF, 0xFF00, 0xFF0000, {"set_display_mode 0x13 640 480 32"}, &convert::BGR32},
+         "RGB555"},
+        {false, false, 32, 0xFF, 0xFF00, 0xFF0000, {"set_display_mode 0x13 640 480 32"}, "BGR32"},
     };
     for (const Case& c : cases) {
         platform_fake::reset();
@@ -150,7 +151,8 @@ TEST_F(DisplayTest, DepthsFallBackFrom32To24To16AndTheFormatPicksTheConverter) {
         s.blue_mask = c.blue;
         EXPECT_EQ(display::open(kTitle, 640, 480), 1);
         EXPECT_EQ(fake_log_of({"set_display_mode"}), c.modes);
-        EXPECT_EQ(display::active_converter(), c.converter);
+        ASSERT_NE(display::active_format(), nullptr);
+        EXPECT_STREQ(display::active_format()->name, c.format);
         display::close();
     }
 }
@@ -249,7 +251,7 @@ TEST_F(DisplayTest, RowsLandAtThisFramesPitchAndThePaddingIsUntouched) {
     const uint8_t* row0 = memory + platform_fake::surface_row0_offset();
     std::vector<uint8_t> expected(1280);
     for (int row = 0; row < 480; row += 53) {
-        convert::RGB565(page.data() + row * 640, expected.data(), 640);
+        convert::plain::RGB565(page.data() + row * 640, expected.data(), 640);
         ASSERT_EQ(std::memcmp(row0 - row * 1300, expected.data(), 1280), 0) << "row " << row;
         ASSERT_EQ(row0[-row * 1300 + 1280], 0xCD);
     }

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "core/fixed_point.h"
 #include "effects/effects.h"
+#include "effects/effects_paths.h"
 #include "support/pages.h"
 
 using namespace test_support;
@@ -90,7 +92,8 @@ TEST(Rotozoom, ZoomsOutsideTheDemoRangeStayInsideTheSource) {
             PageBuffer got = before;
             effects::rotozoom(src.data(), got.data(), zoom, angle);
             PageBuffer want = before;
-            effects::plain::rotozoom(src.data(), want.data(), zoom, angle);
+            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
+            effects::plain::rotozoom(src.data(), want.data(), steps.kc, steps.ks);
             ASSERT_EQ(got, want) << "zoom " << zoom << " angle " << angle;
         }
     }

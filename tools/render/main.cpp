@@ -13,6 +13,7 @@
 
 #include "core/frame_store.h"
 #include "scene/scene.h"
+#include "simd/simd.h"
 #include "tools/render/render_options.h"
 
 namespace {
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
         case render_options::kRender:
             break;
     }
+
+    simd::choose_at_start_up("orvo-render");
+    std::printf("orvo-render: path %s\n", simd::path_name(simd::active_path()));
+    std::fflush(stdout);
 
     // The demo's start-up, from the screen reference to the pictures; a bad
     // picture ends the run here with its line and exit code 1.
