@@ -35,6 +35,29 @@ TEST(Blend, WeightComesFromBits12To15) {
     EXPECT_EQ(fixed_point::whole(0x027EFFFF), 638);
 }
 
+// Through a volatile, so the conversions run here rather than being folded
+// by the compiler.
+double at_run_time(double value) {
+    volatile double held = value;
+    return held;
+}
+
+TEST(Blend, TruncationSaturatesRightAtTheInt32Bounds) {
+    using fixed_point::truncate_to_int;
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483647.0)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483647.999)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483648.0)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483648.5)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483649.0)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483648.0)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483648.999)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483649.0)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483649.5)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483650.0)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-0.9)), 0);
+    EXPECT_EQ(truncate_to_int(at_run_time(std::numeric_limits<double>::quiet_NaN())), 0);
+}
+
 TEST(Blend, TruncationIsDefinedForEveryDouble) {
     // In range: toward zero, as a cast.
     EXPECT_EQ(fixed_point::truncate_to_int(21845.33), 21845);

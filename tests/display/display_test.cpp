@@ -122,6 +122,17 @@ TEST_F(DisplayTest, EachFailingStepEndsOpenAndCloseReleasesOnlyWhatIsHeld) {
     }
 }
 
+TEST_F(DisplayTest, FailureReasonKeepsThePlatformsDetailAndClearsOnTheNextOpen) {
+    platform_fake::script().exclusive_result = -1;
+    EXPECT_EQ(display::open(kTitle, 640, 480), 0);
+    EXPECT_STREQ(display::failure_reason(), "exclusive fullscreen is refused (scripted)");
+    display::close();
+    platform_fake::reset();
+    EXPECT_EQ(display::open(kTitle, 640, 480), 1);
+    EXPECT_STREQ(display::failure_reason(), "");
+    display::close();
+}
+
 TEST_F(DisplayTest, DepthsFallBackFrom32To24To16AndTheFormatPicksTheConverter) {
     struct Case {
         bool refuse_32, refuse_24;

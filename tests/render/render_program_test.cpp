@@ -15,8 +15,9 @@
 #include <png.h>
 
 #include "image/image.h"
-#include "support/test_pictures.h"
+#include "simd/simd.h"
 #include "support/pages.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -126,12 +127,33 @@ TEST(RenderProgram, GoldenFrames) {
 }
 
 // The same frames on every path that ORVO_SIMD names (a path the machine
-// can't run falls back to one it can, which must agree as well).
+// can't run falls back to one it can, which must agree as well), and the
+// path named is the one that ran.
 TEST(RenderProgram, GoldenFramesOnEveryPath) {
     TempDir dir;
     write_assets(dir.path);
-    for (const char* path : {"plain", "sse2", "avx2", "avx512"}) {
+    for (int p = 0; p < simd::kPathCount; ++p) {
+        const char* path = simd::path_name(static_cast<simd::Path>(p));
         expect_golden_frames(dir, std::string("frames-") + path, std::string("ORVO_SIMD=") + path + " ");
+        simd::Path expected = simd::Path::plain;
+        ASSERT_TRUE(simd::choose_path(path, &expected));
+        const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "one") + "' --times 0",
+                                       std::string("ORVO_SIMD=") + path + " ");
+        EXPECT_EQ(run.out, std::string("orvo-render: path ") + simd::path_name(expected) + "\n") << path;
+    }
+}
+
+TEST(RenderProgram, UnknownSimdPathIsRefusedWithOneLine) {
+    TempDir dir;
+    write_assets(dir.path);
+    for (const char* value : {"bogus", "", "AVX2", "avx2 "}) {
+        const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "none") + "' --times 0",
+                                       std::string("ORVO_SIMD='") + value + "' ");
+        EXPECT_EQ(run.exit_code, 2) << "'" << value << "'";
+        EXPECT_EQ(run.err, std::string("orvo-render: ORVO_SIMD=") + value +
+                               " names no path (plain, sse2, avx2 or avx512)\n");
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(std::ifstream(dir / ("none/" + frame_name(0))).good());
     }
 }
 
