@@ -1,5 +1,5 @@
 // The converters' SIMD loops, written once over the register type
-// (simd/simd_lanes.h) and compiled by converters_sse2.cpp and
+// (simd/lanes.h) and compiled by converters_sse2.cpp and
 // converters_avx2.cpp. Each output field is the plain loop's shift and mask
 // applied to whole registers; the last few pixels of a row go through the
 // plain loop, so no store reaches past count pixels.
@@ -9,12 +9,41 @@
 #include <cstring>
 
 #include "display/converters.h"
-#include "simd/simd_lanes.h"
+#include "simd/lanes.h"
 
 namespace convert {
 namespace {
 
 using namespace lanes;
+
+// ---- 4 pixels, SSE2 ----------------------------------------------------
+
+// Four pixels to 3 bytes each (blue, green, red in memory order), in the low
+// 12 bytes. Per 64-bit half: q & 0xFFFFFF keeps pixel 0, (q >> 8) & 0xFFFFFF
+// << 24 moves pixel 1 down over the dropped top byte; the halves then meet at
+// byte 6.
+inline __m128i pack24(__m128i v) {
+    const __m128i low3 = _mm_set1_epi64x(0x0000000000FFFFFFll);
+    const __m128i high3 = _mm_set1_epi64x(0x0000FFFFFF000000ll);
+    const __m128i q = _mm_or_si128(_mm_and_si128(v, low3), _mm_and_si128(_mm_srli_epi64(v, 8), high3));
+    const __m128i lo = _mm_move_epi64(q);
+    const __m128i hi = _mm_slli_si128(_mm_srli_si128(q, 8), 6);
+    return _mm_or_si128(lo, hi);
+}
+
+// ---- 8 pixels, AVX2 ----------------------------------------------------
+
+#if defined(__AVX2__)
+// Eight pixels to 24 bytes: each half drops its top bytes (12 bytes at its
+// bottom), then dwords 0-2 and 4-6 are joined.
+inline __m256i pack24(__m256i v) {
+    const __m256i drop_top = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, drop_top), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+}
+#endif
+
+// ---- every width ---------------------------------------------------------
 
 template <class V> V same(V p) { return p; }
 

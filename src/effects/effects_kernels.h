@@ -1,4 +1,4 @@
-// The effects' SIMD kernels, written once over the register type (simd_lanes.h)
+// The effects' SIMD kernels, written once over the register type (simd/lanes.h)
 // and compiled by effects_sse2.cpp, effects_avx2.cpp and effects_avx512.cpp.
 // Each gives the bits of its plain version in effects::plain; the comments say
 // why.
@@ -8,7 +8,7 @@
 
 #include "core/frame_store.h"
 #include "effects/shadow_grid_blocks.h"
-#include "simd/simd_lanes.h"
+#include "effects/blend_lanes.h"
 
 namespace effects {
 namespace {
@@ -24,7 +24,7 @@ using namespace lanes;
 // On AVX2, when a step moves at most 2/7 px across and 1/7 px down (zooms of
 // about 3.5 and more at small angles, 5 and more at any angle), the 8 lanes of
 // a group span at most 3 source columns and 2 rows: whole rows then read each
-// group's 3 x 4 box once (bilinear_box) instead of gathering its pixels.
+// group's 3 x 4 box once (bilinear_box3x4_dword_permutes) instead of gathering its pixels.
 inline bool rotozoom_row_box_fits(int32_t kc, int32_t ks) {
     auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
     return 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
@@ -67,7 +67,7 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
                     // cell = (x - x0) + 4 * (y - y0) = (x + 4y) - (x0 + 4 * y0)
                     const V cell = sub32(add32(srl32<16>(u), sll32<2>(srl32<16>(v))), set1<V>(x0 + 4 * y0));
                     const V fy = and_(srl32<12>(v), fifteen);
-                    store(out + i, bilinear_box(source + y0 * kPageWidth + x0, cell,
+                    store(out + i, bilinear_box3x4_dword_permutes(source + y0 * kPageWidth + x0, cell,
                                                 x_weight_words(and_(srl32<12>(u), fifteen)),
                                                 y_weight_words(sub32(set1<V>(16), fy)), y_weight_words(fy)));
                 }

@@ -23,7 +23,7 @@
 #include <cstdint>
 
 #include "core/frame_store.h"
-#include "simd/simd_lanes.h"
+#include "effects/blend_lanes.h"
 
 namespace effects {
 namespace {
