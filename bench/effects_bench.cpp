@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "display/converters.h"
-#include "scene/scene.h"
 #include "core/frame_store.h"
+#include "display/converters.h"
 #include "effects/effects.h"
+#include "scene/scene.h"
 #include "simd/simd.h"
 
 namespace {
@@ -42,7 +42,8 @@ const scene::FrameParameters kParams = scene::frame_parameters(1234);
 void BM_Rotozoom(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::rotozoom(frame_store::page(frame_store::kPicturePage), frame_store::page(frame_store::kRotozoomTargetPage), kParams.zoom, kParams.angle);
+        effects::rotozoom(frame_store::page(frame_store::kPicturePage),
+                          frame_store::page(frame_store::kRotozoomTargetPage), kParams.zoom, kParams.angle);
         benchmark::ClobberMemory();
     }
 }
@@ -56,7 +57,8 @@ void BM_RotozoomSweep(benchmark::State& state) {
     int32_t t = 0;
     for (auto _ : state) {
         const scene::FrameParameters params = scene::frame_parameters(t);
-        effects::rotozoom(frame_store::page(frame_store::kPicturePage), frame_store::page(frame_store::kRotozoomTargetPage), params.zoom, params.angle);
+        effects::rotozoom(frame_store::page(frame_store::kPicturePage),
+                          frame_store::page(frame_store::kRotozoomTargetPage), params.zoom, params.angle);
         benchmark::ClobberMemory();
         t += 16;
     }
@@ -67,7 +69,9 @@ void BM_ShadowGrid(benchmark::State& state) {
     prepare_pages();
     uint32_t seed = 0;
     for (auto _ : state) {
-        effects::shadow_grid(frame_store::page(frame_store::kRotozoomTargetPage), frame_store::page(frame_store::kScreenPage), kParams.light_column, kParams.light_row, seed);
+        effects::shadow_grid(frame_store::page(frame_store::kRotozoomTargetPage),
+                             frame_store::page(frame_store::kScreenPage), kParams.light_column, kParams.light_row,
+                             seed);
         benchmark::ClobberMemory();
     }
 }
@@ -85,7 +89,8 @@ BENCHMARK(BM_RadialZoom);
 void BM_AlphaOverlay(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::alpha_overlay(frame_store::page(frame_store::kOverlayPage), frame_store::page(frame_store::kScreenPage));
+        effects::alpha_overlay(frame_store::page(frame_store::kOverlayPage),
+                               frame_store::page(frame_store::kScreenPage));
         benchmark::ClobberMemory();
     }
 }
@@ -99,7 +104,7 @@ void BM_Convert(benchmark::State& state, int index) {
     for (auto _ : state) {
         for (int y = 0; y < kPageHeight; ++y) {
             convert::converter(format)(screen + y * kPageWidth, target.data() + y * kPageWidth * format.bytes_per_pixel,
-                             kPageWidth);
+                                       kPageWidth);
         }
         benchmark::ClobberMemory();
     }
@@ -129,7 +134,8 @@ const int kPathChosen = (choose_path(), 0);
 void BM_MemoryPass_Copy(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        std::memcpy(frame_store::page(frame_store::kScreenPage), frame_store::page(frame_store::kOverlayPage), kPagePixels * sizeof(Pixel));
+        std::memcpy(frame_store::page(frame_store::kScreenPage), frame_store::page(frame_store::kOverlayPage),
+                    kPagePixels * sizeof(Pixel));
         benchmark::ClobberMemory();
     }
 }

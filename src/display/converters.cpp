@@ -8,7 +8,6 @@
 
 namespace convert {
 
-
 namespace plain {
 namespace {
 
@@ -86,9 +85,11 @@ namespace {
 
 // Where a path has no layer in this build, its column names plain.
 #if defined(ORVO_X86)
-#define ORVO_PATHS(name) {plain::name, sse2::name, avx2::name, avx2::name}
+#define ORVO_PATHS(name) \
+    { plain::name, sse2::name, avx2::name, avx2::name }
 #else
-#define ORVO_PATHS(name) {plain::name, plain::name, plain::name, plain::name}
+#define ORVO_PATHS(name) \
+    { plain::name, plain::name, plain::name, plain::name }
 #endif
 static_assert(simd::kPathCount == 4, "one column per path: plain, sse2, avx2, avx512");
 

@@ -74,22 +74,19 @@ template <class V> V bgr555(V p) { return or_(red_blue(p, 0x00010400u), and_(srl
 
 // The unchanged copy: the C library's copy moves a row faster than a
 // register loop does (it picks its own widths and string moves).
-template <class V, V (*word)(V)>
-uint32_t copy32(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*word)(V)> uint32_t copy32(const Pixel* source, uint8_t* destination, uint32_t count) {
     std::memcpy(destination, source, count * sizeof(Pixel));
     return count;
 }
 
-template <class V, V (*word)(V)>
-uint32_t convert32(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*word)(V)> uint32_t convert32(const Pixel* source, uint8_t* destination, uint32_t count) {
     constexpr uint32_t kN = kPixels<V>;
     uint32_t i = 0;
     for (; i + kN <= count; i += kN) store(destination + 4 * i, word(load<V>(source + i)));
     return i;
 }
 
-template <class V, V (*word)(V)>
-uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*word)(V)> uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
     constexpr uint32_t kN = kPixels<V>;
     uint32_t i = 0;
     for (; i + 2 * kN <= count; i += 2 * kN) {
@@ -101,12 +98,12 @@ uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
 // pack24 leaves 3 * kN bytes at the bottom of a register; the whole register
 // is stored while it still ends inside the row, the next store overwriting
 // its upper bytes.
-template <class V, V (*order)(V)>
-uint32_t convert24(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*order)(V)> uint32_t convert24(const Pixel* source, uint8_t* destination, uint32_t count) {
     constexpr uint32_t kN = kPixels<V>;
     constexpr uint32_t kSpan = (sizeof(V) + 2) / 3;  // pixels whose bytes cover one store
     uint32_t i = 0;
-    for (; i + (kSpan > kN ? kSpan : kN) <= count; i += kN) store(destination + 3 * i, pack24(order(load<V>(source + i))));
+    for (; i + (kSpan > kN ? kSpan : kN) <= count; i += kN)
+        store(destination + 3 * i, pack24(order(load<V>(source + i))));
     return i;
 }
 

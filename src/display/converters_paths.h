@@ -8,8 +8,8 @@
 
 namespace convert {
 
-#define ORVO_CONVERTERS_PATH(isa)                                          \
-    namespace isa {                                                        \
+#define ORVO_CONVERTERS_PATH(isa)                                           \
+    namespace isa {                                                         \
     void RGB32(const Pixel* source, uint8_t* destination, uint32_t count);  \
     void BGR32(const Pixel* source, uint8_t* destination, uint32_t count);  \
     void RGB24(const Pixel* source, uint8_t* destination, uint32_t count);  \

@@ -122,18 +122,11 @@ const convert::Format* active_format() { return state.converter ? state.format :
 
 intptr_t window_procedure(platform::Handle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
-        case platform::kMessageClose:
-            return 0;  // the demo runs on until Escape
-        case platform::kMessageActivateApp:
-            state.active = static_cast<int32_t>(wparam);
-            return 0;
-        case platform::kMessageSetCursor:
-            platform::set_cursor_none();
-            return 0;
-        case platform::kMessageKeyDown:
-            return 0;  // Escape is polled by the driver, not read from messages
-        default:
-            return platform::default_window_procedure(window, message, wparam, lparam);
+        case platform::kMessageClose: return 0;  // the demo runs on until Escape
+        case platform::kMessageActivateApp: state.active = static_cast<int32_t>(wparam); return 0;
+        case platform::kMessageSetCursor: platform::set_cursor_none(); return 0;
+        case platform::kMessageKeyDown: return 0;  // Escape is polled by the driver, not read from messages
+        default: return platform::default_window_procedure(window, message, wparam, lparam);
     }
 }
 

@@ -86,8 +86,8 @@ inline __m256i alpha_words(__m256i p) {
 // vertical pass follows in 16-bit words (<= 255 * 256). The pairs sit as
 // [0 1 | 4 5] (a) and [2 3 | 6 7] (b) so that the per-half pack returns pixels
 // 0..7 in order.
-inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i wx,
-                           __m256i gy2, __m256i fy2) {
+inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i wx, __m256i gy2,
+                           __m256i fy2) {
     // Each pixel's dword doubled to a qword: its four channels' weights.
     const __m256i top_h_a = _mm256_maddubs_epi16(top_a, _mm256_unpacklo_epi32(wx, wx));
     const __m256i top_h_b = _mm256_maddubs_epi16(top_b, _mm256_unpackhi_epi32(wx, wx));
@@ -217,9 +217,7 @@ inline __m256i y_fraction_words(__m256i v) {
 // pass (<= 255 * 16), 16-bit multiplies the vertical one (<= 255 * 256), and
 // the two sums are blend4's RB and AG lanes: no pack or unpack follows.
 inline __m256i bilinear_box4x4_byte_permutes(const Pixel* corner, __m256i cell4, __m256i wx, __m256i fy2) {
-    auto row = [corner](int r) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth));
-    };
+    auto row = [corner](int r) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth)); };
     const __m256i rows01 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(0)), row(1), 1);
     const __m256i rows23 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(2)), row(3), 1);
     // Each lane's low byte in all four of its bytes.

@@ -4,10 +4,10 @@
 //
 // The rotozoom's blocks (rotozoom_blocks) take their neighbours by byte
 // permutes of the 4 x 4 box (bilinear_box4x4_byte_permutes).
+#include "effects/blend_lanes.h"
 #include "effects/effects_kernels.h"
 #include "effects/effects_paths.h"
 #include "effects/radial_wavefront.h"
-#include "effects/blend_lanes.h"
 
 namespace effects::avx512 {
 

@@ -15,13 +15,13 @@ namespace effects {
 // fixed_point::rotozoom_steps, the radial zoom K = fixed_point::radial_step
 // (0..65535 on every path but plain, which takes any K). The shadow grid
 // advances seed 300 times.
-#define ORVO_EFFECTS_PATH(isa)                                                                                  \
-    namespace isa {                                                                                             \
-    void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);                            \
-    void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row,          \
-                     uint32_t& seed);                                                                           \
-    void radial_zoom(Pixel* page, int32_t k);                                                                   \
-    void alpha_overlay(const Pixel* source, Pixel* destination);                                                \
+#define ORVO_EFFECTS_PATH(isa)                                                                         \
+    namespace isa {                                                                                    \
+    void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);                    \
+    void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, \
+                     uint32_t& seed);                                                                  \
+    void radial_zoom(Pixel* page, int32_t k);                                                          \
+    void alpha_overlay(const Pixel* source, Pixel* destination);                                       \
     }
 
 // The reference for every other path.

@@ -20,8 +20,8 @@ void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
             // Unsigned compare = 0 <= u < bound on the signed value.
             if (u >= 0x27F0000u || v >= 0x1DF0000u) continue;
             const uint32_t n = (v >> 16) * kPageWidth + (u >> 16);
-            *out = fixed_point::blend4(source[n], source[n + 1], source[n + kPageWidth],
-                                       source[n + kPageWidth + 1], (u >> 12) & 15u, (v >> 12) & 15u);
+            *out = fixed_point::blend4(source[n], source[n + 1], source[n + kPageWidth], source[n + kPageWidth + 1],
+                                       (u >> 12) & 15u, (v >> 12) & 15u);
         }
         row_a += ukc;
         row_b -= uks;

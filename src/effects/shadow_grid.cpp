@@ -7,7 +7,7 @@ namespace effects {
 
 // Three passes over the destination, each as the picture is defined.
 void plain::shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row,
-                         uint32_t& seed) {
+                        uint32_t& seed) {
     const Pixel* light_row_pixels = source + light_row * kPageWidth;
 
     // Pass 1: grey shade map.

@@ -20,8 +20,7 @@
 namespace lanes {
 namespace {
 
-template <class V>
-inline constexpr int kPixels = static_cast<int>(sizeof(V) / sizeof(Pixel));
+template <class V> inline constexpr int kPixels = static_cast<int>(sizeof(V) / sizeof(Pixel));
 
 template <class V> V load(const void* p);
 template <class V> V set1(uint32_t value);
@@ -40,7 +39,6 @@ template <class V> auto lane_mask(uint32_t bits);
 
 namespace lanes {
 namespace {
-
 
 // a < bound as unsigned 32-bit numbers: flipping the sign bit of both turns
 // the unsigned order into the signed order that cmpgt compares.

@@ -40,7 +40,9 @@ inline __m128i mul32(__m128i a, __m128i b) {
 inline __m128i pack32to16(__m128i a, __m128i b) {
     return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
 }
-inline __m128i select(__m128i mask, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
+inline __m128i select(__m128i mask, __m128i a, __m128i b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
 
 }  // namespace
 }  // namespace lanes

@@ -6,9 +6,7 @@ namespace lanes {
 namespace {
 
 #if defined(__AVX2__)
-template <> inline __m256i load<__m256i>(const void* p) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-}
+template <> inline __m256i load<__m256i>(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
 template <> inline __m256i set1<__m256i>(uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }
 inline void store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
 
@@ -30,17 +28,13 @@ inline __m256i mul32(__m256i a, __m256i b) { return _mm256_mullo_epi32(a, b); }
 
 // The 256-bit packs work per 128-bit half; the qword permute puts the pixels
 // back in order.
-inline __m256i pack32to16(__m256i a, __m256i b) {
-    return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
-}
+inline __m256i pack32to16(__m256i a, __m256i b) { return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8); }
 // mask lanes are all ones or all zeros, so a byte blend selects whole lanes.
 inline __m256i select(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
 
 inline __m256i maddubs(__m256i bytes, __m256i weights) { return _mm256_maddubs_epi16(bytes, weights); }
 // Bytes 0 and 2 of each lane from a, bytes 1 and 3 from b.
-inline __m256i select_bytes02(__m256i a, __m256i b) {
-    return _mm256_blendv_epi8(b, a, _mm256_set1_epi32(0x00FF00FF));
-}
+inline __m256i select_bytes02(__m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, _mm256_set1_epi32(0x00FF00FF)); }
 // Lanes of a where the mask is set, of b elsewhere.
 inline __m256i select_lanes(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
 template <> inline auto lane_mask<__m256i>(uint32_t bits) {

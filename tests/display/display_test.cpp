@@ -33,12 +33,8 @@ const Log kOpenCalls = {
 };
 
 const Log kCloseAll = {
-    "release_surface 0x15",
-    "restore_display_mode 0x13",
-    "set_normal_cooperative_level 0x13 0x14",
-    "release_display_object 0x13",
-    "destroy_window 0x14",
-    "free_library 0x11",
+    "release_surface 0x15",        "restore_display_mode 0x13", "set_normal_cooperative_level 0x13 0x14",
+    "release_display_object 0x13", "destroy_window 0x14",       "free_library 0x11",
 };
 
 class DisplayTest : public ::testing::Test {
@@ -82,23 +78,27 @@ const Log kCloseObject = {"restore_display_mode 0x13", "set_normal_cooperative_l
                           "release_display_object 0x13", "destroy_window 0x14", "free_library 0x11"};
 
 const FailingStep kFailingSteps[] = {
-    {"library", [](platform_fake::Script& s) { s.library_missing = true; }, "load_display_library",
+    {"library",
+     [](platform_fake::Script& s) { s.library_missing = true; },
+     "load_display_library",
      {"destroy_window 0"}},
-    {"entry", [](platform_fake::Script& s) { s.entry_missing = true; }, "find_display_creation_entry 0x11",
+    {"entry",
+     [](platform_fake::Script& s) { s.entry_missing = true; },
+     "find_display_creation_entry 0x11",
      {"destroy_window 0", "free_library 0x11"}},
-    {"object", [](platform_fake::Script& s) { s.create_object_result = -5; }, "create_display_object 0x12",
+    {"object",
+     [](platform_fake::Script& s) { s.create_object_result = -5; },
+     "create_display_object 0x12",
      {"destroy_window 0", "free_library 0x11"}},
     {"exclusive", [](platform_fake::Script& s) { s.exclusive_result = -1; }, "set_exclusive_fullscreen 0x13 0x14",
      kCloseObject},
-    {"modes",
-     [](platform_fake::Script& s) { s.refuse_depth_32 = s.refuse_depth_24 = s.refuse_depth_16 = true; },
+    {"modes", [](platform_fake::Script& s) { s.refuse_depth_32 = s.refuse_depth_24 = s.refuse_depth_16 = true; },
      "set_display_mode 0x13 640 480 16", kCloseObject},
     {"surfaces",
      [](platform_fake::Script& s) { s.fail_surface_form[0] = s.fail_surface_form[1] = s.fail_surface_form[2] = true; },
      "create_primary_surface 0x13 0x1 0 0x4200", kCloseObject},
     {"back_buffer", [](platform_fake::Script& s) { s.back_buffer_result = -1; }, "get_back_buffer 0x15", kCloseAll},
-    {"pixel_format", [](platform_fake::Script& s) { s.pixel_format_result = -1; }, "get_pixel_format 0x15",
-     kCloseAll},
+    {"pixel_format", [](platform_fake::Script& s) { s.pixel_format_result = -1; }, "get_pixel_format 0x15", kCloseAll},
     {"not_rgb", [](platform_fake::Script& s) { s.format_flags = 0x20; }, "get_pixel_format 0x15", kCloseAll},
     {"odd_masks",
      [](platform_fake::Script& s) {
@@ -141,12 +141,28 @@ TEST_F(DisplayTest, DepthsFallBackFrom32To24To16AndTheFormatPicksTheConverter) {
         const char* format;
     };
     const Case cases[] = {
-        {true, false, 24, 0xFF0000, 0xFF00, 0xFF,
-         {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24"}, "RGB24"},
-        {true, true, 16, 0xF800, 0x07E0, 0x001F,
+        {true,
+         false,
+         24,
+         0xFF0000,
+         0xFF00,
+         0xFF,
+         {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24"},
+         "RGB24"},
+        {true,
+         true,
+         16,
+         0xF800,
+         0x07E0,
+         0x001F,
          {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24", "set_display_mode 0x13 640 480 16"},
          "RGB565"},
-        {true, true, 16, 0x7C00, 0x03E0, 0x001F,
+        {true,
+         true,
+         16,
+         0x7C00,
+         0x03E0,
+         0x001F,
          {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24", "set_display_mode 0x13 640 480 16"},
          "RGB555"},
         {false, false, 32, 0xFF, 0xFF00, 0xFF0000, {"set_display_mode 0x13 640 480 32"}, "BGR32"},

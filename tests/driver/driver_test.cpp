@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver.h"
 #include "core/frame_store.h"
+#include "driver/driver.h"
 #include "image/image.h"
-#include "support/fake_log.h"
 #include "platform/platform.h"
 #include "simd/simd.h"
+#include "support/fake_log.h"
 
 // Doubles of the picture subsystem: the driver's test links these instead of
 // the JPEG loaders, so no file is read.
@@ -48,11 +48,26 @@ using test_support::fake_log_count;
 using test_support::fake_log_of;
 
 // The calls that mark each step of start-up and shut-down.
-const std::vector<std::string> kMilestones = {
-    "catch_stop_signals", "load_display_library", "get_pixel_format", "timer_period_begin", "timer_period_end",
-    "timer_ms", "music_set_buffer_size", "music_init", "music_load_song", "music_play_song",
-    "load_colour_image_with_alpha_mask", "load_colour_image", "resample_slot_into_page", "escape_key_state",
-    "music_free_song", "music_close", "release_surface", "destroy_window", "free_library", "flip"};
+const std::vector<std::string> kMilestones = {"catch_stop_signals",
+                                              "load_display_library",
+                                              "get_pixel_format",
+                                              "timer_period_begin",
+                                              "timer_period_end",
+                                              "timer_ms",
+                                              "music_set_buffer_size",
+                                              "music_init",
+                                              "music_load_song",
+                                              "music_play_song",
+                                              "load_colour_image_with_alpha_mask",
+                                              "load_colour_image",
+                                              "resample_slot_into_page",
+                                              "escape_key_state",
+                                              "music_free_song",
+                                              "music_close",
+                                              "release_surface",
+                                              "destroy_window",
+                                              "free_library",
+                                              "flip"};
 
 class DriverTest : public ::testing::Test {
 protected:
@@ -106,8 +121,8 @@ TEST_F(DriverTest, EachFrameReadsEscapeThenTheClockThenPresentsTheScreenPage) {
     // Each poll that says "go on" is followed by a clock reading and a
     // present; the poll that says "stop" by the music's release.
     const Log loop = fake_log_of({"escape_key_state", "timer_ms", "flip", "music_free_song"});
-    EXPECT_EQ(loop, (Log{"flip 0x15", "timer_ms", "escape_key_state", "timer_ms", "flip 0x15", "escape_key_state", "timer_ms",
-                         "flip 0x15", "escape_key_state", "music_free_song 0x80"}));
+    EXPECT_EQ(loop, (Log{"flip 0x15", "timer_ms", "escape_key_state", "timer_ms", "flip 0x15", "escape_key_state",
+                         "timer_ms", "flip 0x15", "escape_key_state", "music_free_song 0x80"}));
 
     // The last frame in the back buffer is the screen page, unchanged in
     // the 32-bit format.

@@ -33,9 +33,11 @@ PageBuffer reference_rotozoom(const PageBuffer& src, PageBuffer dst, float zoom,
 }  // namespace
 
 TEST(Rotozoom, MatchesClosedFormOnRandomPages) {
-    struct Case { float zoom, angle; };
+    struct Case {
+        float zoom, angle;
+    };
     // The demo's zoom range, plus zooms below 2.2 where the range test skips pixels.
-    const Case cases[] = {{4.2f, 0.0f}, {2.2f, 1.3f}, {6.2f, -2.7f}, {3.3f, 3.14159f},
+    const Case cases[] = {{4.2f, 0.0f}, {2.2f, 1.3f},  {6.2f, -2.7f}, {3.3f, 3.14159f},
                           {1.0f, 0.5f}, {0.8f, -0.2f}, {2.5f, 100.0f}};
     uint32_t seed = 1;
     for (const Case& c : cases) {

@@ -33,7 +33,8 @@ PageBuffer reference_shadow_grid(const PageBuffer& src, int light_column, int li
             const uint64_t u = ((v * src[y * kPageWidth + x]) % 4294967296u) / 256;
             const uint64_t w = (u * block_word[y / 32][x / 32]) % 4294967296u;
             const bool red = w >= 0x80000000u || w < 0x8000u;
-            out[y * kPageWidth + x] = red ? static_cast<Pixel>(w & 0xFF0000u) : static_cast<Pixel>((w & 0xFF) * 0x10101u);
+            out[y * kPageWidth + x] =
+                red ? static_cast<Pixel>(w & 0xFF0000u) : static_cast<Pixel>((w & 0xFF) * 0x10101u);
         }
     }
     return out;
@@ -72,7 +73,11 @@ TEST(ShadowGrid, FirstCallDrawsKnownBitsAndSeeds) {
 }
 
 TEST(ShadowGrid, UniformPagesGiveTheirKnownColours) {
-    struct Case { Pixel fill; Pixel want_bit0; Pixel want_bit1; };
+    struct Case {
+        Pixel fill;
+        Pixel want_bit0;
+        Pixel want_bit1;
+    };
     const Case cases[] = {{0x00000000u, 0, 0}, {0x00808080u, 0x00DFDFDFu, 0x00DFDFDFu}};
     for (const Case& c : cases) {
         const PageBuffer src = uniform_page(c.fill);

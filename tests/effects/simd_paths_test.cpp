@@ -45,11 +45,12 @@ void plain_radial_zoom(Pixel* page, float factor) {
     effects::plain::radial_zoom(page, fixed_point::radial_step(factor));
 }
 
-struct RotozoomCase { float zoom, angle; };
+struct RotozoomCase {
+    float zoom, angle;
+};
 
 // Every fast path against plain, each case on its own random pages.
-template <size_t N>
-void expect_rotozoom_paths_match(const RotozoomCase (&cases)[N], uint32_t seed, simd::Path path) {
+template <size_t N> void expect_rotozoom_paths_match(const RotozoomCase (&cases)[N], uint32_t seed, simd::Path path) {
     for (const RotozoomCase& c : cases) {
         const PageBuffer src = random_page(seed++);
         const PageBuffer before = random_page(seed++);
@@ -68,9 +69,9 @@ void expect_rotozoom_paths_match(const RotozoomCase (&cases)[N], uint32_t seed, 
 TEST_P(SimdPaths, RotozoomMatchesPlain) {
     // Demo zooms at angles in every quadrant, the demo's own frame values,
     // and zooms outside the demo's range whose rows are only partly written.
-    const RotozoomCase cases[] = {{4.2f, 0.3f},  {2.2f, 1.9f},  {6.2f, -2.4f}, {3.7f, 4.0f},  {2.9f, -0.8f},
-                                  {5.0f, 3.1416f}, {4.4f, 0.1234f}, {1.0f, 0.0f}, {0.7f, 0.6f}, {1.3f, -2.0f},
-                                  {0.3f, 5.5f},  {12.0f, 100.0f}, {2.0f, 1.5708f}};
+    const RotozoomCase cases[] = {{4.2f, 0.3f},    {2.2f, 1.9f},    {6.2f, -2.4f},  {3.7f, 4.0f}, {2.9f, -0.8f},
+                                  {5.0f, 3.1416f}, {4.4f, 0.1234f}, {1.0f, 0.0f},   {0.7f, 0.6f}, {1.3f, -2.0f},
+                                  {0.3f, 5.5f},    {12.0f, 100.0f}, {2.0f, 1.5708f}};
     expect_rotozoom_paths_match(cases, 200, GetParam());
 }
 
@@ -79,10 +80,9 @@ TEST_P(SimdPaths, RotozoomBoxAndGatherGroupsMatchPlain) {
     // across and 1/7 px down, and gathers otherwise: zooms either side of 3.5
     // at angle 0, angles either side of the 1/7 limit at zoom 6.2, and box
     // cases with x and y falling along the row in each quadrant.
-    const RotozoomCase cases[] = {{3.49f, 0.0f},  {3.5f, 0.0f},     {3.51f, 0.0f},    {6.2f, 1.0f},
-                                  {6.2f, 1.1f},   {6.2f, -1.05f},   {5.0f, 0.2f},     {5.0f, 2.94f},
-                                  {5.0f, -2.94f}, {5.0f, -0.2f},    {4.2f, 3.1416f},  {7.0f, 1.5708f},
-                                  {100.0f, 0.7f}, {3.6f, -0.001f}};
+    const RotozoomCase cases[] = {{3.49f, 0.0f},   {3.5f, 0.0f},    {3.51f, 0.0f},  {6.2f, 1.0f},   {6.2f, 1.1f},
+                                  {6.2f, -1.05f},  {5.0f, 0.2f},    {5.0f, 2.94f},  {5.0f, -2.94f}, {5.0f, -0.2f},
+                                  {4.2f, 3.1416f}, {7.0f, 1.5708f}, {100.0f, 0.7f}, {3.6f, -0.001f}};
     expect_rotozoom_paths_match(cases, 250, GetParam());
 }
 
@@ -110,14 +110,13 @@ TEST_P(SimdPaths, RotozoomEitherSideOfTheSourceBoxLimitsMatchesPlain) {
     // further below a limit (1.44, 1.53) give blocks spanning 3 px whose
     // outer pixels weigh something, which a box taken too early would blend
     // wrongly; negative zooms turn the steps round.
-    const RotozoomCase cases[] = {{1.49998856f, 0.0f},     {1.49998868f, 0.0f},     {1.49998856f, 1.5708f},
-                                  {1.49998868f, 1.5708f},  {1.49998856f, 3.1416f},  {1.49998868f, 3.1416f},
-                                  {1.49998856f, -1.5708f}, {1.49998868f, -1.5708f}, {1.58112299f, 0.32175f},
-                                  {1.58112311f, 0.32175f}, {1.54241288f, 0.1f},     {1.542413f, 0.1f},
-                                  {1.66478777f, 0.7854f},  {1.66478789f, 0.7854f},  {1.66778958f, 2.3562f},
-                                  {1.6677897f, 2.3562f},   {1.6677835f, -0.7854f},  {1.66778362f, -0.7854f},
-                                  {1.44f, 0.002f},         {1.44f, -1.5688f},       {1.53f, 0.32175f},
-                                  {-3.0f, 0.5f},           {-1.66478789f, 0.7854f}};
+    const RotozoomCase cases[] = {
+        {1.49998856f, 0.0f},     {1.49998868f, 0.0f},     {1.49998856f, 1.5708f},  {1.49998868f, 1.5708f},
+        {1.49998856f, 3.1416f},  {1.49998868f, 3.1416f},  {1.49998856f, -1.5708f}, {1.49998868f, -1.5708f},
+        {1.58112299f, 0.32175f}, {1.58112311f, 0.32175f}, {1.54241288f, 0.1f},     {1.542413f, 0.1f},
+        {1.66478777f, 0.7854f},  {1.66478789f, 0.7854f},  {1.66778958f, 2.3562f},  {1.6677897f, 2.3562f},
+        {1.6677835f, -0.7854f},  {1.66778362f, -0.7854f}, {1.44f, 0.002f},         {1.44f, -1.5688f},
+        {1.53f, 0.32175f},       {-3.0f, 0.5f},           {-1.66478789f, 0.7854f}};
     expect_rotozoom_paths_match(cases, 800, GetParam());
 }
 
@@ -148,8 +147,8 @@ TEST_P(SimdPaths, RadialZoomMatchesPlain) {
     // 0.99375 (K = 65126) is the last factor whose far corner still reads
     // within two pixels; 0.99373 (K = 65125) reads three back there; 0.996
     // switches to the two pixels back at other columns and rows than 0.9955.
-    const float factors[] = {0.9955f, 0.9999f, 0.99f,     0.95f,     0.8f,     0.5f,  0.31f,
-                             0.01f,   0.0f,    0.99999f,  0.99998f,  0.99375f, 0.99373f, 0.996f};
+    const float factors[] = {0.9955f, 0.9999f, 0.99f,    0.95f,    0.8f,     0.5f,     0.31f,
+                             0.01f,   0.0f,    0.99999f, 0.99998f, 0.99375f, 0.99373f, 0.996f};
     uint32_t seed = 400;
     for (float factor : factors) {
         const PageBuffer start = random_page(seed++);

@@ -82,10 +82,10 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         {"--fps", "25", "--duration", ".5"},
         {"--fps", "25", "--duration", "0.0001"},
         {"--fps", "25", "--duration", "1.-5"},
-        {"--fps", "25", "--duration", "1.-"},    // a minus as the whole fraction, not 1 second
+        {"--fps", "25", "--duration", "1.-"},  // a minus as the whole fraction, not 1 second
         {"--fps", "25", "--duration", "1.-00"},
         {"--fps", "25", "--duration", "abc"},
-        {"--fps", "1000", "--duration", "1000.001"},       // 1,000,001 frames
+        {"--fps", "1000", "--duration", "1000.001"},        // 1,000,001 frames
         {"--fps", "1000", "--duration", "99999999999999"},  // runaway
         {"--fps", "25", "--duration", "1", "--start", "x"},
         {"--fps", "1", "--duration", "2", "--start", "2147483000"},  // second frame beyond 32 bits

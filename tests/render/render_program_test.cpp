@@ -46,7 +46,8 @@ Outcome run_render(const TempDir& dir, const std::string& arguments, const std::
 // mask that is clear in the middle and opaque at the edges, "king" of
 // another size (the resampling path).
 void write_assets(const std::string& dir) {
-    test_pictures::write_file(dir + "/02.jpg", test_pictures::encode_rgb(640, 480, test_pictures::pattern_rgb(640, 480, 2)));
+    test_pictures::write_file(dir + "/02.jpg",
+                              test_pictures::encode_rgb(640, 480, test_pictures::pattern_rgb(640, 480, 2)));
     std::vector<uint8_t> mask(640 * 480);
     for (int y = 0; y < 480; ++y) {
         for (int x = 0; x < 640; ++x) {
@@ -55,7 +56,8 @@ void write_assets(const std::string& dir) {
         }
     }
     test_pictures::write_file(dir + "/02a.jpg", test_pictures::encode_grey(640, 480, mask));
-    test_pictures::write_file(dir + "/king.jpg", test_pictures::encode_rgb(400, 300, test_pictures::pattern_rgb(400, 300, 75)));
+    test_pictures::write_file(dir + "/king.jpg",
+                              test_pictures::encode_rgb(400, 300, test_pictures::pattern_rgb(400, 300, 75)));
 }
 
 // The frame file's RGB bytes, after checking it is 640 x 480, 8-bit RGB.
@@ -99,8 +101,9 @@ std::string frame_name(int n) {
 
 // Renders the golden times into dir/out and checks every frame's hash.
 void expect_golden_frames(const TempDir& dir, const std::string& out, const std::string& environment) {
-    const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / out) +
-                                        "' --times -5000,0,0,1234,-1,987654,-2147483648", environment);
+    const Outcome run = run_render(
+        dir, "--assets '" + dir.path + "' --out '" + (dir / out) + "' --times -5000,0,0,1234,-1,987654,-2147483648",
+        environment);
     ASSERT_EQ(run.exit_code, 0) << environment << run.err;
     EXPECT_EQ(run.err, "") << environment;
     // Time 0 twice: the second is a later frame of the run, with other noise.
@@ -121,8 +124,10 @@ TEST(RenderProgram, GoldenFrames) {
     write_assets(dir.path);
     image::load_colour_image_with_alpha_mask((dir / "02.jpg").c_str(), (dir / "02a.jpg").c_str(), 40);
     image::load_colour_image((dir / "king.jpg").c_str(), 41);
-    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(40).pixels, 640 * 480), 0x99a682cebc84cb5bull) << "02.jpg + 02a.jpg decode";
-    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(41).pixels, 400 * 300), 0x7df6a380deef2c9dull) << "king.jpg decodes";
+    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(40).pixels, 640 * 480), 0x99a682cebc84cb5bull)
+        << "02.jpg + 02a.jpg decode";
+    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(41).pixels, 400 * 300), 0x7df6a380deef2c9dull)
+        << "king.jpg decodes";
     expect_golden_frames(dir, "frames", "");
 }
 
@@ -150,8 +155,8 @@ TEST(RenderProgram, UnknownSimdPathIsRefusedWithOneLine) {
         const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "none") + "' --times 0",
                                        std::string("ORVO_SIMD='") + value + "' ");
         EXPECT_EQ(run.exit_code, 2) << "'" << value << "'";
-        EXPECT_EQ(run.err, std::string("orvo-render: ORVO_SIMD=") + value +
-                               " names no path (plain, sse2, avx2 or avx512)\n");
+        EXPECT_EQ(run.err,
+                  std::string("orvo-render: ORVO_SIMD=") + value + " names no path (plain, sse2, avx2 or avx512)\n");
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(std::ifstream(dir / ("none/" + frame_name(0))).good());
     }

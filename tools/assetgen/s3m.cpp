@@ -73,7 +73,7 @@ std::vector<uint8_t> serialise(const Module& module) {
     out[0x31] = module.speed;
     out[0x32] = module.tempo;
     out[0x33] = static_cast<uint8_t>(0x80 | module.master_volume);  // stereo
-    out[0x35] = 252;  // a panning table follows the parapointers
+    out[0x35] = 252;                                                // a panning table follows the parapointers
     // Channel settings: left and right channels in turn, the rest unused.
     for (int ch = 0; ch < 32; ++ch) {
         out[0x40 + static_cast<size_t>(ch)] =
@@ -86,7 +86,8 @@ std::vector<uint8_t> serialise(const Module& module) {
     const size_t pattern_pointers = out.size();
     out.resize(out.size() + 2 * patterns, 0);
     for (int ch = 0; ch < 32; ++ch) {
-        out.push_back(ch < module.channels ? static_cast<uint8_t>(0x20 | (module.panning[static_cast<size_t>(ch)] & 15)) : 0);
+        out.push_back(ch < module.channels ? static_cast<uint8_t>(0x20 | (module.panning[static_cast<size_t>(ch)] & 15))
+                                           : 0);
     }
 
     std::vector<size_t> headers;
