@@ -32,7 +32,7 @@ std::vector<uint8_t> pack_pattern(const Pattern& pattern, int channels) {
     std::vector<uint8_t> packed(2, 0);  // room for the length word
     for (int row = 0; row < kRows; ++row) {
         for (int ch = 0; ch < channels; ++ch) {
-            const Cell& c = pattern.cells[static_cast<size_t>(row * channels + ch)];
+            const Cell& c = pattern.cells[static_cast<size_t>(row) * channels + ch];
             uint8_t what = static_cast<uint8_t>(ch);
             if (c.note != kNoNote || c.instrument != 0) what |= 32;
             if (c.volume >= 0) what |= 64;

@@ -230,7 +230,7 @@ struct Section {
 
 using Grid = s3m::Pattern;
 
-s3m::Cell& cell(Grid& grid, int row, int channel) { return grid.cells[static_cast<size_t>(row * kChannels + channel)]; }
+s3m::Cell& cell(Grid& grid, int row, int channel) { return grid.cells[static_cast<size_t>(row) * kChannels + channel]; }
 
 void play(Grid& grid, int row, int channel, int midi, uint8_t instrument, int volume) {
     s3m::Cell& c = cell(grid, row, channel);
@@ -337,7 +337,7 @@ void write_harmony(Grid& grid, const Section& s, bool drums_busy) {
 
 Grid arrange(const Section& s) {
     Grid grid;
-    grid.cells.resize(static_cast<size_t>(s3m::kRows * kChannels));
+    grid.cells.resize(static_cast<size_t>(s3m::kRows) * kChannels);
     write_drums(grid, s);
     write_bass(grid, s);
     write_harmony(grid, s, s.drums == Drums::Groove || s.drums == Drums::Drive);
