@@ -7,6 +7,7 @@
 #include "display/converters.h"
 #include "simd/simd.h"
 #include "support/pages.h"
+#include "support/paths.h"
 
 namespace {
 
@@ -17,16 +18,8 @@ const PixelConverter kPlain[convert::kFormatCount] = {
 
 }  // namespace
 
-// Each SIMD path's column of the format table; a path the processor can't
-// run is skipped, saying so.
-class ConverterPaths : public ::testing::TestWithParam<simd::Path> {
-protected:
-    void SetUp() override {
-        if (!simd::path_available(GetParam())) {
-            GTEST_SKIP() << "this processor can't run the " << simd::path_name(GetParam()) << " path";
-        }
-    }
-};
+// Each SIMD path's column of the format table.
+class ConverterPaths : public test_support::EachSimdPath {};
 
 TEST_P(ConverterPaths, MatchesPlainAndWritesOnlyItsBytes) {
     const int p = static_cast<int>(GetParam());
@@ -63,6 +56,4 @@ TEST(ConverterTable, TheActivePathsColumnIsTheOneInUse) {
     simd::force_path(saved);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layer, ConverterPaths,
-                         ::testing::Values(simd::Path::sse2, simd::Path::avx2, simd::Path::avx512),
-                         [](const ::testing::TestParamInfo<simd::Path>& info) { return simd::path_name(info.param); });
+ORVO_EACH_SIMD_PATH(ConverterPaths);

@@ -10,6 +10,7 @@
 #include "effects/effects_paths.h"
 #include "simd/simd.h"
 #include "support/pages.h"
+#include "support/paths.h"
 
 using namespace test_support;
 
@@ -21,20 +22,8 @@ struct PathGuard {
     ~PathGuard() { simd::force_path(saved); }
 };
 
-// Each case runs once per SIMD path, as the active one; a path the processor
-// can't run is skipped, saying so, so the log shows which paths were tested.
-class SimdPaths : public ::testing::TestWithParam<simd::Path> {
-protected:
-    void SetUp() override {
-        if (!simd::path_available(GetParam())) {
-            GTEST_SKIP() << "this processor can't run the " << simd::path_name(GetParam()) << " path";
-        }
-        simd::force_path(GetParam());
-    }
-
-private:
-    PathGuard guard_;
-};
+// Each case runs once per SIMD path, as the active one.
+class SimdPaths : public test_support::EachSimdPath {};
 
 void plain_rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
     const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
@@ -49,18 +38,16 @@ struct RotozoomCase {
     float zoom, angle;
 };
 
-// Every fast path against plain, each case on its own random pages.
+// The active path against plain, each case on its own random pages.
 template <size_t N> void expect_rotozoom_paths_match(const RotozoomCase (&cases)[N], uint32_t seed, simd::Path path) {
     for (const RotozoomCase& c : cases) {
         const PageBuffer src = random_page(seed++);
         const PageBuffer before = random_page(seed++);
         PageBuffer want = before;
         plain_rotozoom(src.data(), want.data(), c.zoom, c.angle);
-        {
-            PageBuffer got = before;
-            effects::rotozoom(src.data(), got.data(), c.zoom, c.angle);
-            ASSERT_EQ(got, want) << simd::path_name(path) << " zoom " << c.zoom << " angle " << c.angle;
-        }
+        PageBuffer got = before;
+        effects::rotozoom(src.data(), got.data(), c.zoom, c.angle);
+        ASSERT_EQ(got, want) << simd::path_name(path) << " zoom " << c.zoom << " angle " << c.angle;
     }
 }
 
@@ -130,13 +117,11 @@ TEST_P(SimdPaths, ShadowGridMatchesPlainAndAdvancesTheSameSeed) {
         PageBuffer want = random_page(seed++);
         uint32_t want_seed = noise;
         effects::plain::shadow_grid(src.data(), want.data(), light[0], light[1], want_seed);
-        {
-            uint32_t got_seed = noise;
-            PageBuffer got = random_page(seed);
-            effects::shadow_grid(src.data(), got.data(), light[0], light[1], got_seed);
-            ASSERT_EQ(got, want) << simd::path_name(path) << " light " << light[0] << "," << light[1];
-            ASSERT_EQ(got_seed, want_seed) << simd::path_name(path);
-        }
+        uint32_t got_seed = noise;
+        PageBuffer got = random_page(seed);
+        effects::shadow_grid(src.data(), got.data(), light[0], light[1], got_seed);
+        ASSERT_EQ(got, want) << simd::path_name(path) << " light " << light[0] << "," << light[1];
+        ASSERT_EQ(got_seed, want_seed) << simd::path_name(path);
     }
 }
 
@@ -154,27 +139,23 @@ TEST_P(SimdPaths, RadialZoomMatchesPlain) {
         const PageBuffer start = random_page(seed++);
         PageBuffer want = start;
         plain_radial_zoom(want.data(), factor);
-        {
-            PageBuffer got = start;
-            effects::radial_zoom(got.data(), factor);
-            ASSERT_EQ(got, want) << simd::path_name(path) << " factor " << factor;
-        }
+        PageBuffer got = start;
+        effects::radial_zoom(got.data(), factor);
+        ASSERT_EQ(got, want) << simd::path_name(path) << " factor " << factor;
     }
 }
 
 TEST_P(SimdPaths, RadialZoomFeedbackOverManyFramesMatchesPlain) {
     // The demo feeds each frame's result into the next; differences would grow.
     PageBuffer want = random_page(450);
-    {
-        const simd::Path path = GetParam();
-        PageBuffer got = want;
-        PageBuffer plain = want;
-        for (int frame = 0; frame < 8; ++frame) {
-            plain_radial_zoom(plain.data(), 0.9955f);
-            effects::radial_zoom(got.data(), 0.9955f);
-        }
-        ASSERT_EQ(got, plain) << simd::path_name(path);
+    const simd::Path path = GetParam();
+    PageBuffer got = want;
+    PageBuffer plain = want;
+    for (int frame = 0; frame < 8; ++frame) {
+        plain_radial_zoom(plain.data(), 0.9955f);
+        effects::radial_zoom(got.data(), 0.9955f);
     }
+    ASSERT_EQ(got, plain) << simd::path_name(path);
 }
 
 TEST_P(SimdPaths, AlphaOverlayMatchesPlain) {
@@ -184,11 +165,9 @@ TEST_P(SimdPaths, AlphaOverlayMatchesPlain) {
         const PageBuffer before = random_page(seed + 50);
         PageBuffer want = before;
         effects::plain::alpha_overlay(src.data(), want.data());
-        {
-            PageBuffer got = before;
-            effects::alpha_overlay(src.data(), got.data());
-            ASSERT_EQ(got, want) << simd::path_name(path);
-        }
+        PageBuffer got = before;
+        effects::alpha_overlay(src.data(), got.data());
+        ASSERT_EQ(got, want) << simd::path_name(path);
     }
 }
 
@@ -202,5 +181,4 @@ TEST(PathChoice, ForcingAPathTheMachineLacksFallsBackToOneItRuns) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layer, SimdPaths, ::testing::Values(simd::Path::sse2, simd::Path::avx2, simd::Path::avx512),
-                         [](const ::testing::TestParamInfo<simd::Path>& info) { return simd::path_name(info.param); });
+ORVO_EACH_SIMD_PATH(SimdPaths);
