@@ -43,8 +43,8 @@ void write_frame(const std::string& path, const Pixel* page) {
         std::fprintf(stderr, "orvo-render: can't open \"%s\" for writing: %s\n", path.c_str(), std::strerror(errno));
         std::exit(1);
     }
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(path.c_str()), on_png_error, on_png_warning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(path.c_str()), on_png_error,
+                                              on_png_warning);
     png_infop info = png_create_info_struct(png);
     if (png == nullptr || info == nullptr) on_png_error(png, "out of memory");
     png_init_io(png, file);
@@ -78,11 +78,14 @@ int main(int argc, char** argv) {
     render_options::Options options;
     std::string error;
     switch (render_options::parse_arguments(argc, argv, &options, &error)) {
-        case render_options::kHelp: std::fputs(render_options::usage(), stdout); return 0;
+        case render_options::kHelp:
+            std::fputs(render_options::usage(), stdout);
+            return 0;
         case render_options::kBadArguments:
             std::fprintf(stderr, "orvo-render: %s\n%s", error.c_str(), render_options::usage());
             return 2;
-        case render_options::kRender: break;
+        case render_options::kRender:
+            break;
     }
 
     simd::choose_at_start_up("orvo-render");

@@ -90,8 +90,9 @@ bool collect(int argc, const char* const* argv, Given* given, std::string* error
     const struct {
         const char* name;
         const char* Given::*field;
-    } known[] = {{"--assets", &Given::assets}, {"--out", &Given::out},           {"--times", &Given::times},
-                 {"--fps", &Given::fps},       {"--duration", &Given::duration}, {"--start", &Given::start}};
+    } known[] = {{"--assets", &Given::assets},     {"--out", &Given::out}, {"--times", &Given::times},
+                 {"--fps", &Given::fps},           {"--duration", &Given::duration},
+                 {"--start", &Given::start}};
     for (int i = 1; i < argc; ++i) {
         bool matched = false;
         for (const auto& option : known) {
