@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "core/frame_store.h"
 #include "display/converters.h"
-#include "driver/frame_chain.h"
-#include "driver/frame_store.h"
 #include "effects/effects.h"
+#include "scene/scene.h"
+#include "simd/simd.h"
 
 namespace {
 
@@ -36,12 +37,13 @@ void prepare_pages() {
     for (int n = 0; n < kPageCount; ++n) fill_varied(frame_store::page(n), 0x9E3779B9u * (n + 1));
 }
 
-const frame_chain::FrameParameters kParams = frame_chain::frame_parameters(1234);
+const scene::FrameParameters kParams = scene::frame_parameters(1234);
 
 void BM_Rotozoom(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::rotozoom(frame_store::page(3), frame_store::page(2), kParams.zoom, kParams.angle);
+        effects::rotozoom(frame_store::page(frame_store::kPicturePage),
+                          frame_store::page(frame_store::kRotozoomTargetPage), kParams.zoom, kParams.angle);
         benchmark::ClobberMemory();
     }
 }
@@ -54,8 +56,9 @@ void BM_RotozoomSweep(benchmark::State& state) {
     prepare_pages();
     int32_t t = 0;
     for (auto _ : state) {
-        const frame_chain::FrameParameters params = frame_chain::frame_parameters(t);
-        effects::rotozoom(frame_store::page(3), frame_store::page(2), params.zoom, params.angle);
+        const scene::FrameParameters params = scene::frame_parameters(t);
+        effects::rotozoom(frame_store::page(frame_store::kPicturePage),
+                          frame_store::page(frame_store::kRotozoomTargetPage), params.zoom, params.angle);
         benchmark::ClobberMemory();
         t += 16;
     }
@@ -64,8 +67,11 @@ BENCHMARK(BM_RotozoomSweep);
 
 void BM_ShadowGrid(benchmark::State& state) {
     prepare_pages();
+    uint32_t seed = 0;
     for (auto _ : state) {
-        effects::shadow_grid(frame_store::page(2), frame_store::page(0), kParams.light_column, kParams.light_row);
+        effects::shadow_grid(frame_store::page(frame_store::kRotozoomTargetPage),
+                             frame_store::page(frame_store::kScreenPage), kParams.light_column, kParams.light_row,
+                             seed);
         benchmark::ClobberMemory();
     }
 }
@@ -74,7 +80,7 @@ BENCHMARK(BM_ShadowGrid);
 void BM_RadialZoom(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::radial_zoom(frame_store::page(0), frame_chain::kRadialZoomFactor);
+        effects::radial_zoom(frame_store::page(frame_store::kScreenPage), scene::kRadialZoomFactor);
         benchmark::ClobberMemory();
     }
 }
@@ -83,7 +89,8 @@ BENCHMARK(BM_RadialZoom);
 void BM_AlphaOverlay(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        effects::alpha_overlay(frame_store::page(1), frame_store::page(0));
+        effects::alpha_overlay(frame_store::page(frame_store::kOverlayPage),
+                               frame_store::page(frame_store::kScreenPage));
         benchmark::ClobberMemory();
     }
 }
@@ -93,11 +100,11 @@ void BM_Convert(benchmark::State& state, int index) {
     prepare_pages();
     const convert::Format& format = convert::formats()[index];
     std::vector<uint8_t> target(static_cast<size_t>(kPagePixels) * 4);
-    const Pixel* screen = frame_store::page(0);
+    const Pixel* screen = frame_store::page(frame_store::kScreenPage);
     for (auto _ : state) {
         for (int y = 0; y < kPageHeight; ++y) {
-            format.converter(screen + y * kPageWidth, target.data() + y * kPageWidth * format.bytes_per_pixel,
-                             kPageWidth);
+            convert::converter(format)(screen + y * kPageWidth, target.data() + y * kPageWidth * format.bytes_per_pixel,
+                                       kPageWidth);
         }
         benchmark::ClobberMemory();
     }
@@ -113,13 +120,22 @@ void register_converters() {
 }
 const int kRegistered = (register_converters(), 0);
 
+// The path every benchmark runs on, chosen as the demo chooses it (ORVO_SIMD
+// included) and printed in the run's context lines.
+void choose_path() {
+    simd::choose_at_start_up("orvo-bench");
+    benchmark::AddCustomContext("path", simd::path_name(simd::active_path()));
+}
+const int kPathChosen = (choose_path(), 0);
+
 // The memory floor: one plain pass over a page, as a copy (one page read, one
 // written) and as a fill (one written), for the converters and the overlay to
 // be read against.
 void BM_MemoryPass_Copy(benchmark::State& state) {
     prepare_pages();
     for (auto _ : state) {
-        std::memcpy(frame_store::page(0), frame_store::page(1), kPagePixels * sizeof(Pixel));
+        std::memcpy(frame_store::page(frame_store::kScreenPage), frame_store::page(frame_store::kOverlayPage),
+                    kPagePixels * sizeof(Pixel));
         benchmark::ClobberMemory();
     }
 }
@@ -129,7 +145,7 @@ void BM_MemoryPass_Fill(benchmark::State& state) {
     prepare_pages();
     uint8_t value = 0;
     for (auto _ : state) {
-        std::memset(frame_store::page(0), ++value, kPagePixels * sizeof(Pixel));
+        std::memset(frame_store::page(frame_store::kScreenPage), ++value, kPagePixels * sizeof(Pixel));
         benchmark::ClobberMemory();
     }
 }
@@ -140,10 +156,11 @@ void BM_Frame(benchmark::State& state) {
     std::vector<uint8_t> target(static_cast<size_t>(kPagePixels) * 4);
     int32_t t = 0;
     for (auto _ : state) {
-        frame_chain::render_frame(t);
+        scene::render_frame(t);
         const Pixel* screen = frame_store::screen();
+        const PixelConverter rgb32 = convert::converter(convert::formats()[0]);
         for (int y = 0; y < kPageHeight; ++y) {
-            convert::RGB32(screen + y * kPageWidth, target.data() + y * kPageWidth * 4, kPageWidth);
+            rgb32(screen + y * kPageWidth, target.data() + y * kPageWidth * 4, kPageWidth);
         }
         benchmark::ClobberMemory();
         t += 16;

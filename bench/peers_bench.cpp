@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/frame_store.h"
 #include "display/converters.h"
-#include "driver/frame_store.h"
 
 namespace {
 
@@ -77,9 +77,9 @@ struct SdlFormat {
     int bytes_per_pixel;
 };
 const SdlFormat kSdlFormats[] = {
-    {"RGB32", SDL_PIXELFORMAT_ARGB8888, 4}, {"BGR32", SDL_PIXELFORMAT_XBGR8888, 4},
-    {"RGB24", SDL_PIXELFORMAT_BGR24, 3},    {"BGR24", SDL_PIXELFORMAT_RGB24, 3},
-    {"RGB565", SDL_PIXELFORMAT_RGB565, 2},  {"BGR565", SDL_PIXELFORMAT_BGR565, 2},
+    {"RGB32", SDL_PIXELFORMAT_ARGB8888, 4},  {"BGR32", SDL_PIXELFORMAT_XBGR8888, 4},
+    {"RGB24", SDL_PIXELFORMAT_BGR24, 3},     {"BGR24", SDL_PIXELFORMAT_RGB24, 3},
+    {"RGB565", SDL_PIXELFORMAT_RGB565, 2},   {"BGR565", SDL_PIXELFORMAT_BGR565, 2},
     {"RGB555", SDL_PIXELFORMAT_XRGB1555, 2}, {"BGR555", SDL_PIXELFORMAT_XBGR1555, 2},
 };
 

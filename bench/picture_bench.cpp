@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace {
 

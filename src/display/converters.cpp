@@ -1,37 +1,12 @@
 // Pixel format converters: straight loops of shifts and masks, no tables; the
-// choice of path per converter; the format table.
+// format table with its column per path.
 #include "display/converters.h"
 
 #include <cstring>
 
 #include "display/converters_paths.h"
-#include "effects/simd.h"
 
 namespace convert {
-
-#if defined(ORVO_X86)
-#define ORVO_DISPATCH(name)                                                                     \
-    void name(const Pixel* source, uint8_t* destination, uint32_t count) {                      \
-        switch (simd::active_path()) {                                                          \
-            case simd::Path::avx512:                                                            \
-            case simd::Path::avx2: avx2::name(source, destination, count); return;              \
-            case simd::Path::sse2: sse2::name(source, destination, count); return;              \
-            default: plain::name(source, destination, count); return;                           \
-        }                                                                                       \
-    }
-#else
-#define ORVO_DISPATCH(name) \
-    void name(const Pixel* source, uint8_t* destination, uint32_t count) { plain::name(source, destination, count); }
-#endif
-ORVO_DISPATCH(RGB32)
-ORVO_DISPATCH(BGR32)
-ORVO_DISPATCH(RGB24)
-ORVO_DISPATCH(BGR24)
-ORVO_DISPATCH(RGB565)
-ORVO_DISPATCH(BGR565)
-ORVO_DISPATCH(RGB555)
-ORVO_DISPATCH(BGR555)
-#undef ORVO_DISPATCH
 
 namespace plain {
 namespace {
@@ -108,29 +83,42 @@ void BGR555(const Pixel* source, uint8_t* destination, uint32_t count) {
 
 namespace {
 
+// Where a path has no layer in this build, its column names plain.
+#if defined(ORVO_X86)
+#define ORVO_PATHS(name) \
+    { plain::name, sse2::name, avx2::name, avx2::name }
+#else
+#define ORVO_PATHS(name) \
+    { plain::name, plain::name, plain::name, plain::name }
+#endif
+static_assert(simd::kPathCount == 4, "one column per path: plain, sse2, avx2, avx512");
+
 constexpr Format kFormats[kFormatCount] = {
     // 32 bits per pixel
-    {"RGB32", 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 4, RGB32},
-    {"BGR32", 32, 0x000000FFu, 0x0000FF00u, 0x00FF0000u, 4, BGR32},
+    {"RGB32", 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 4, ORVO_PATHS(RGB32)},
+    {"BGR32", 32, 0x000000FFu, 0x0000FF00u, 0x00FF0000u, 4, ORVO_PATHS(BGR32)},
     // 24 bits per pixel
-    {"RGB24", 24, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 3, RGB24},
-    {"BGR24", 24, 0x000000FFu, 0x0000FF00u, 0x00FF0000u, 3, BGR24},
+    {"RGB24", 24, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 3, ORVO_PATHS(RGB24)},
+    {"BGR24", 24, 0x000000FFu, 0x0000FF00u, 0x00FF0000u, 3, ORVO_PATHS(BGR24)},
     // 16 bits per pixel
-    {"RGB565", 16, 0xF800u, 0x07E0u, 0x001Fu, 2, RGB565},
-    {"BGR565", 16, 0x001Fu, 0x07E0u, 0xF800u, 2, BGR565},
-    {"RGB555", 16, 0x7C00u, 0x03E0u, 0x001Fu, 2, RGB555},
-    {"BGR555", 16, 0x001Fu, 0x03E0u, 0x7C00u, 2, BGR555},
+    {"RGB565", 16, 0xF800u, 0x07E0u, 0x001Fu, 2, ORVO_PATHS(RGB565)},
+    {"BGR565", 16, 0x001Fu, 0x07E0u, 0xF800u, 2, ORVO_PATHS(BGR565)},
+    {"RGB555", 16, 0x7C00u, 0x03E0u, 0x001Fu, 2, ORVO_PATHS(RGB555)},
+    {"BGR555", 16, 0x001Fu, 0x03E0u, 0x7C00u, 2, ORVO_PATHS(BGR555)},
 };
+#undef ORVO_PATHS
 
 }  // namespace
 
 const Format* formats() { return kFormats; }
 
-PixelConverter select_converter(uint32_t bit_count, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask) {
+PixelConverter converter(const Format& format) { return format.by_path[static_cast<int>(simd::active_path())]; }
+
+const Format* select_format(uint32_t bit_count, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask) {
     for (const Format& f : kFormats) {
         if (f.bit_count == bit_count && f.red_mask == red_mask && f.green_mask == green_mask &&
             f.blue_mask == blue_mask) {
-            return f.converter;
+            return &f;
         }
     }
     return nullptr;

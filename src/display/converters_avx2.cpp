@@ -5,10 +5,10 @@
 
 namespace convert::avx2 {
 
-#define ORVO_CONVERTER(name, loop, word, bytes)                                                    \
-    void name(const Pixel* source, uint8_t* destination, uint32_t count) {                         \
-        const uint32_t done = loop<__m256i, word<__m256i>>(source, destination, count);                      \
-        plain::name(source + done, destination + (bytes) * done, count - done);                    \
+#define ORVO_CONVERTER(name, loop, word, bytes)                                         \
+    void name(const Pixel* source, uint8_t* destination, uint32_t count) {              \
+        const uint32_t done = loop<__m256i, word<__m256i>>(source, destination, count); \
+        plain::name(source + done, destination + (bytes)*done, count - done);           \
     }
 ORVO_CONVERTER(RGB32, copy32, same, 4)
 ORVO_CONVERTER(BGR32, convert32, swap_red_blue, 4)

@@ -1,5 +1,5 @@
 // The converters' SIMD loops, written once over the register type
-// (effects/simd_lanes.h) and compiled by converters_sse2.cpp and
+// (simd/lanes.h) and compiled by converters_sse2.cpp and
 // converters_avx2.cpp. Each output field is the plain loop's shift and mask
 // applied to whole registers; the last few pixels of a row go through the
 // plain loop, so no store reaches past count pixels.
@@ -9,12 +9,41 @@
 #include <cstring>
 
 #include "display/converters.h"
-#include "effects/simd_lanes.h"
+#include "simd/lanes.h"
 
 namespace convert {
 namespace {
 
 using namespace lanes;
+
+// ---- 4 pixels, SSE2 ----------------------------------------------------
+
+// Four pixels to 3 bytes each (blue, green, red in memory order), in the low
+// 12 bytes. Per 64-bit half: q & 0xFFFFFF keeps pixel 0, (q >> 8) & 0xFFFFFF
+// << 24 moves pixel 1 down over the dropped top byte; the halves then meet at
+// byte 6.
+inline __m128i pack24(__m128i v) {
+    const __m128i low3 = _mm_set1_epi64x(0x0000000000FFFFFFll);
+    const __m128i high3 = _mm_set1_epi64x(0x0000FFFFFF000000ll);
+    const __m128i q = _mm_or_si128(_mm_and_si128(v, low3), _mm_and_si128(_mm_srli_epi64(v, 8), high3));
+    const __m128i lo = _mm_move_epi64(q);
+    const __m128i hi = _mm_slli_si128(_mm_srli_si128(q, 8), 6);
+    return _mm_or_si128(lo, hi);
+}
+
+// ---- 8 pixels, AVX2 ----------------------------------------------------
+
+#if defined(__AVX2__)
+// Eight pixels to 24 bytes: each half drops its top bytes (12 bytes at its
+// bottom), then dwords 0-2 and 4-6 are joined.
+inline __m256i pack24(__m256i v) {
+    const __m256i drop_top = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, drop_top), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+}
+#endif
+
+// ---- every width ---------------------------------------------------------
 
 template <class V> V same(V p) { return p; }
 
@@ -45,22 +74,19 @@ template <class V> V bgr555(V p) { return or_(red_blue(p, 0x00010400u), and_(srl
 
 // The unchanged copy: the C library's copy moves a row faster than a
 // register loop does (it picks its own widths and string moves).
-template <class V, V (*word)(V)>
-uint32_t copy32(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*word)(V)> uint32_t copy32(const Pixel* source, uint8_t* destination, uint32_t count) {
     std::memcpy(destination, source, count * sizeof(Pixel));
     return count;
 }
 
-template <class V, V (*word)(V)>
-uint32_t convert32(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*word)(V)> uint32_t convert32(const Pixel* source, uint8_t* destination, uint32_t count) {
     constexpr uint32_t kN = kPixels<V>;
     uint32_t i = 0;
     for (; i + kN <= count; i += kN) store(destination + 4 * i, word(load<V>(source + i)));
     return i;
 }
 
-template <class V, V (*word)(V)>
-uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*word)(V)> uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
     constexpr uint32_t kN = kPixels<V>;
     uint32_t i = 0;
     for (; i + 2 * kN <= count; i += 2 * kN) {
@@ -72,12 +98,12 @@ uint32_t convert16(const Pixel* source, uint8_t* destination, uint32_t count) {
 // pack24 leaves 3 * kN bytes at the bottom of a register; the whole register
 // is stored while it still ends inside the row, the next store overwriting
 // its upper bytes.
-template <class V, V (*order)(V)>
-uint32_t convert24(const Pixel* source, uint8_t* destination, uint32_t count) {
+template <class V, V (*order)(V)> uint32_t convert24(const Pixel* source, uint8_t* destination, uint32_t count) {
     constexpr uint32_t kN = kPixels<V>;
     constexpr uint32_t kSpan = (sizeof(V) + 2) / 3;  // pixels whose bytes cover one store
     uint32_t i = 0;
-    for (; i + (kSpan > kN ? kSpan : kN) <= count; i += kN) store(destination + 3 * i, pack24(order(load<V>(source + i))));
+    for (; i + (kSpan > kN ? kSpan : kN) <= count; i += kN)
+        store(destination + 3 * i, pack24(order(load<V>(source + i))));
     return i;
 }
 

@@ -1,15 +1,15 @@
-// The converters' SIMD layers, one namespace per instruction set, chosen by
-// the public converters (converters.h). Only x86 builds have these.
+// The converters' SIMD layers, one namespace per instruction set, named by
+// the format table's columns (converters.cpp). Only x86 builds have these.
 #pragma once
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace convert {
 
-#define ORVO_CONVERTERS_PATH(isa)                                          \
-    namespace isa {                                                        \
+#define ORVO_CONVERTERS_PATH(isa)                                           \
+    namespace isa {                                                         \
     void RGB32(const Pixel* source, uint8_t* destination, uint32_t count);  \
     void BGR32(const Pixel* source, uint8_t* destination, uint32_t count);  \
     void RGB24(const Pixel* source, uint8_t* destination, uint32_t count);  \

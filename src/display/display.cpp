@@ -1,6 +1,6 @@
 // The display device logic: display open's attempts and fallbacks, the window
 // procedure, present's activation gate and row loop, and display close.
-#include "display/display.h"
+#include "display/display_internal.h"
 
 #include <cstdio>
 
@@ -35,7 +35,8 @@ struct DisplayState {
     platform::Handle library;
     platform::Handle display_object;
     platform::Handle primary;
-    PixelConverter converter;
+    const convert::Format* format;
+    PixelConverter converter;  // the format's routine on the active path
     char failure[256];
 };
 
@@ -105,7 +106,8 @@ int open(const char* title, int32_t width, int32_t height) {
     if (!(flags & platform::kPixelFormatRgb)) return fail("the pixel format is not RGB");
 
     // Stored even when none: present never draws without a converter.
-    state.converter = convert::select_converter(bit_count, red, green, blue);
+    state.format = convert::select_format(bit_count, red, green, blue);
+    state.converter = state.format ? convert::converter(*state.format) : nullptr;
     if (!state.converter) {
         std::snprintf(state.failure, sizeof state.failure,
                       "no converter for %u bits per pixel with masks 0x%X 0x%X 0x%X", bit_count, red, green, blue);
@@ -116,22 +118,15 @@ int open(const char* title, int32_t width, int32_t height) {
 
 const char* failure_reason() { return state.failure; }
 
-PixelConverter active_converter() { return state.converter; }
+const convert::Format* active_format() { return state.converter ? state.format : nullptr; }
 
 intptr_t window_procedure(platform::Handle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
-        case platform::kMessageClose:
-            return 0;  // the demo runs on until Escape
-        case platform::kMessageActivateApp:
-            state.active = static_cast<int32_t>(wparam);
-            return 0;
-        case platform::kMessageSetCursor:
-            platform::set_cursor_none();
-            return 0;
-        case platform::kMessageKeyDown:
-            return 0;  // Escape is polled by the driver, not read from messages
-        default:
-            return platform::default_window_procedure(window, message, wparam, lparam);
+        case platform::kMessageClose: return 0;  // the demo runs on until Escape
+        case platform::kMessageActivateApp: state.active = static_cast<int32_t>(wparam); return 0;
+        case platform::kMessageSetCursor: platform::set_cursor_none(); return 0;
+        case platform::kMessageKeyDown: return 0;  // Escape is polled by the driver, not read from messages
+        default: return platform::default_window_procedure(window, message, wparam, lparam);
     }
 }
 

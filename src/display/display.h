@@ -6,9 +6,7 @@
 
 #include <cstdint>
 
-#include "display/converters.h"
-#include "driver/frame_store.h"
-#include "platform/platform.h"
+#include "core/frame_store.h"
 
 namespace display {
 
@@ -32,12 +30,5 @@ int present(const Pixel* source);
 // Called once at shut-down: releases what open() acquired, in order, and
 // always destroys the window.
 void close();
-
-// The window procedure registered with the window class; the platform's
-// message dispatch calls it.
-intptr_t window_procedure(platform::Handle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
-
-// The converter chosen at open, or null; for tests and the driver's report.
-PixelConverter active_converter();
 
 }  // namespace display

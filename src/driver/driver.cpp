@@ -4,18 +4,26 @@
 #include "driver/driver.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "core/frame_store.h"
 #include "display/display.h"
-#include "driver/frame_chain.h"
-#include "driver/frame_store.h"
-#include "image/image.h"
 #include "music/music.h"
 #include "platform/platform.h"
+#include "scene/scene.h"
+#include "simd/simd.h"
 #include "timing/timing.h"
 
 namespace driver {
 
 int run() {
+    simd::choose_at_start_up("orvo");
+    // The demo writes nothing unless asked: ORVO_SIMD_REPORT=1 names the path.
+    const char* report = std::getenv("ORVO_SIMD_REPORT");
+    if (report != nullptr && std::strcmp(report, "1") == 0) {
+        std::fprintf(stderr, "orvo: path %s\n", simd::path_name(simd::active_path()));
+    }
     platform::catch_stop_signals();
 
     frame_store::point_screen_at_page0();
@@ -27,19 +35,16 @@ int run() {
         display::close();
         return 1;
     }
-    frame_store::clear_page(frame_store::page(0));
+    frame_store::clear_page(frame_store::screen());
     display::present(frame_store::screen());
     frame_store::clear_slots();
     timing::clock_start();
     music::start();
-    image::load_colour_image_with_alpha_mask("02.jpg", "02a.jpg", 0);
-    image::resample_slot_into_page(0, 1);
-    image::load_colour_image("king.jpg", 1);
-    image::resample_slot_into_page(1, 3);
+    scene::load_pictures("");
 
     while (platform::escape_key_state() == 0) {
         const int32_t t = static_cast<int32_t>(timing::clock_elapsed());
-        frame_chain::render_frame(t);
+        scene::render_frame(t);
         display::present(frame_store::screen());
     }
 

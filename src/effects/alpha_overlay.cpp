@@ -1,22 +1,8 @@
 // Alpha overlay: source over destination by the source's top byte; the plain
-// loop and the choice of path.
-#include "effects/effects.h"
+// loop.
 #include "effects/effects_paths.h"
-#include "effects/simd.h"
 
 namespace effects {
-
-void alpha_overlay(const Pixel* source, Pixel* destination) {
-    switch (simd::active_path()) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512: avx512::alpha_overlay(source, destination); return;
-        case simd::Path::avx2: avx2::alpha_overlay(source, destination); return;
-        case simd::Path::sse2: sse2::alpha_overlay(source, destination); return;
-#endif
-        default: plain::alpha_overlay(source, destination); return;
-    }
-}
-
 namespace plain {
 
 void alpha_overlay(const Pixel* source, Pixel* destination) {

@@ -2,14 +2,14 @@
 // Pixel (640 x 480, stride 640). Effects check no argument and report
 // nothing; callers keep arguments in the ranges stated here.
 //
-// Each effect runs on the path that simd::active_path() names (effects/simd.h):
-// the plain per-pixel code below in effects::plain, or a SIMD layer that gives
-// the same bits for every input.
+// Each effect does its floating-point set-up here, once, then runs the row of
+// the path table (effects_paths.h) that simd::active_path() names: the plain
+// per-pixel code or a SIMD layer that gives the same bits for every input.
 #pragma once
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace effects {
 
@@ -26,13 +26,8 @@ void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle);
 // blue channel along column light_column and row light_row, a 32 x 32 block
 // grid with one pseudo-random bit per block, folded into grey or pure red
 // pixels. light_column 0..639, light_row 0..479. Advances the noise seed 300
-// times per call; the seed persists across calls (0 at program start).
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row);
-
-// The noise seed that shadow_grid carries from call to call. Setting it is
-// for tools and tests that replay a run from a known point.
-uint32_t shadow_grid_seed();
-void set_shadow_grid_seed(uint32_t seed);
+// times per call; the caller carries it from call to call.
+void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed);
 
 // Pulls page toward its centre in place, four quadrant passes working outward
 // from the centre so that each pixel reads pixels already rewritten in this
@@ -44,14 +39,5 @@ void radial_zoom(Pixel* page, float factor);
 // destination = source over destination by source's top byte a, per channel
 // floor((s * a + d * (256 - a)) / 256); destination's top byte becomes 0.
 void alpha_overlay(const Pixel* source, Pixel* destination);
-
-// The plain per-pixel versions, the reference for every fast path. Same
-// contracts as above; plain::shadow_grid shares the one noise seed.
-namespace plain {
-void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle);
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row);
-void radial_zoom(Pixel* page, float factor);
-void alpha_overlay(const Pixel* source, Pixel* destination);
-}  // namespace plain
 
 }  // namespace effects

@@ -7,7 +7,7 @@ namespace effects::avx2 {
 
 // Small steps run the row kernel's 3 x 4 boxes; larger ones that still fit
 // the blocks' 4 x 4 boxes (rotozoom_blocks) take their neighbours by dword
-// permutes of that box (bilinear_box4x4) rather than by gathers.
+// permutes of that box (bilinear_box4x4_dword_permutes) rather than by gathers.
 void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     if (rotozoom_row_box_fits(kc, ks) || !rotozoom_box_fits(kc, ks)) {
         rotozoom_kernel<__m256i>(source, destination, kc, ks);
@@ -21,8 +21,8 @@ void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
         const __m256i cell = sub32(add32(madd16(u, times1), madd16(v, times4)), set1<__m256i>(x0 + 4 * y0));
         const __m256i fx = and_(srl32<12>(u), fifteen);
         const __m256i fy = and_(srl32<12>(v), fifteen);
-        return bilinear_box4x4(corner, cell, x_weight_words(fx), y_weight_words(sub32(set1<__m256i>(16), fy)),
-                               y_weight_words(fy));
+        return bilinear_box4x4_dword_permutes(corner, cell, x_weight_words(fx),
+                                              y_weight_words(sub32(set1<__m256i>(16), fy)), y_weight_words(fy));
     };
     rotozoom_blocks(source, destination, kc, ks, box_blend);
 }

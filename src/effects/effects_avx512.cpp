@@ -3,11 +3,11 @@
 // shadow grid and any call the first two cannot take run the AVX2 layer.
 //
 // The rotozoom's blocks (rotozoom_blocks) take their neighbours by byte
-// permutes of the 4 x 4 box (bilinear_box4).
+// permutes of the 4 x 4 box (bilinear_box4x4_byte_permutes).
+#include "effects/blend_lanes.h"
 #include "effects/effects_kernels.h"
 #include "effects/effects_paths.h"
 #include "effects/radial_wavefront.h"
-#include "effects/simd_lanes.h"
 
 namespace effects::avx512 {
 
@@ -24,7 +24,7 @@ void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
                         const __m256i cell4 = _mm256_sub_epi32(
                             _mm256_add_epi32(_mm256_madd_epi16(u, times4), _mm256_madd_epi16(v, times16)),
                             _mm256_set1_epi32(static_cast<int>(4 * x0 + 16 * y0)));
-                        return bilinear_box4(corner, cell4, x_weight_pairs(u), y_fraction_words(v));
+                        return bilinear_box4x4_byte_permutes(corner, cell4, x_weight_pairs(u), y_fraction_words(v));
                     });
 }
 

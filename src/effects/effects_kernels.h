@@ -1,4 +1,4 @@
-// The effects' SIMD kernels, written once over the register type (simd_lanes.h)
+// The effects' SIMD kernels, written once over the register type (simd/lanes.h)
 // and compiled by effects_sse2.cpp, effects_avx2.cpp and effects_avx512.cpp.
 // Each gives the bits of its plain version in effects::plain; the comments say
 // why.
@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
+#include "effects/blend_lanes.h"
 #include "effects/shadow_grid_blocks.h"
-#include "effects/simd_lanes.h"
 
 namespace effects {
 namespace {
@@ -24,14 +24,13 @@ using namespace lanes;
 // On AVX2, when a step moves at most 2/7 px across and 1/7 px down (zooms of
 // about 3.5 and more at small angles, 5 and more at any angle), the 8 lanes of
 // a group span at most 3 source columns and 2 rows: whole rows then read each
-// group's 3 x 4 box once (bilinear_box) instead of gathering its pixels.
+// group's 3 x 4 box once (bilinear_box3x4_dword_permutes) instead of gathering its pixels.
 inline bool rotozoom_row_box_fits(int32_t kc, int32_t ks) {
     auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
     return 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
 }
 
-template <class V>
-void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
+template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     constexpr int kN = kPixels<V>;
     const uint32_t ukc = static_cast<uint32_t>(kc);
     const uint32_t uks = static_cast<uint32_t>(ks);
@@ -58,8 +57,8 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
         if constexpr (kN == 8) {
             if (whole && box) {
                 uint32_t u_lo = u0 + lo_u, v_lo = v0 + lo_v;
-                for (int32_t i = 0; i < kPageWidth; i += kN, u = add32(u, step_u), v = add32(v, step_v),
-                             u_lo += ukc * kN, v_lo += uks * kN) {
+                for (int32_t i = 0; i < kPageWidth;
+                     i += kN, u = add32(u, step_u), v = add32(v, step_v), u_lo += ukc * kN, v_lo += uks * kN) {
                     // Such steps keep every source position within
                     // 320 * 2/7 + 240 * 1/7 < 126 px of (320, 240), so the box
                     // needs no clamp to stay in the page.
@@ -67,9 +66,9 @@ void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_
                     // cell = (x - x0) + 4 * (y - y0) = (x + 4y) - (x0 + 4 * y0)
                     const V cell = sub32(add32(srl32<16>(u), sll32<2>(srl32<16>(v))), set1<V>(x0 + 4 * y0));
                     const V fy = and_(srl32<12>(v), fifteen);
-                    store(out + i, bilinear_box(source + y0 * kPageWidth + x0, cell,
-                                                x_weight_words(and_(srl32<12>(u), fifteen)),
-                                                y_weight_words(sub32(set1<V>(16), fy)), y_weight_words(fy)));
+                    store(out + i, bilinear_box3x4_dword_permutes(
+                                       source + y0 * kPageWidth + x0, cell, x_weight_words(and_(srl32<12>(u), fifteen)),
+                                       y_weight_words(sub32(set1<V>(16), fy)), y_weight_words(fy)));
                 }
                 continue;
             }
@@ -193,8 +192,7 @@ void shadow_grid_kernel(const Pixel* source, Pixel* destination, int32_t light_c
 // the words' low bytes with nothing to mask. RB's words >> 8 land red and blue
 // in bytes 2 and 0; AG's sum has green's result in bits 8-15 already, and its
 // alpha word is dropped. a sits in both words of its pixel (alpha_words).
-template <class V>
-void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
+template <class V> void alpha_overlay_kernel(const Pixel* source, Pixel* destination) {
     constexpr int kN = kPixels<V>;
     const V full = set1<V>(0x01000100u);  // 256 in both words
     const V rb_mask = set1<V>(0x00FF00FFu);
@@ -273,8 +271,8 @@ void radial_quadrant(Pixel* page, int32_t first_row, uint32_t v, uint32_t v_step
             for (int r = band + (t & 15); r < band + kRadialBand; r += 16) {
                 const int c = t - (r - band) + kPrefetchAhead;
                 if (c >= 0 && c < kCols) {
-                    _mm_prefetch(reinterpret_cast<const char*>(page + (first_row + r * kRowDir) * kPageWidth + first_col +
-                                                               c * kColDir),
+                    _mm_prefetch(reinterpret_cast<const char*>(page + (first_row + r * kRowDir) * kPageWidth +
+                                                               first_col + c * kColDir),
                                  _MM_HINT_T0);
                 }
             }
@@ -282,8 +280,8 @@ void radial_quadrant(Pixel* page, int32_t first_row, uint32_t v, uint32_t v_step
                 const int c0 = t - (r0 - band);
                 const int q0 = kCols - 1 - c0;
                 const V n = add32(load<V>(row_source + r0), load<V>(col_source + q0));
-                store(result, bilinear_weighted(page, n, load<V>(col_wx + q0), load<V>(row_gy + r0),
-                                                load<V>(row_fy + r0)));
+                store(result,
+                      bilinear_weighted(page, n, load<V>(col_wx + q0), load<V>(row_gy + r0), load<V>(row_fy + r0)));
                 Pixel* target = page + (first_row + r0 * kRowDir) * kPageWidth + first_col + c0 * kColDir;
                 if (r_last - r0 + 1 >= kN) {
                     for (int k = 0; k < kN; ++k) target[k * kStride] = result[k];
@@ -295,8 +293,7 @@ void radial_quadrant(Pixel* page, int32_t first_row, uint32_t v, uint32_t v_step
     }
 }
 
-template <class V>
-void radial_zoom_kernel(Pixel* page, int32_t k) {
+template <class V> void radial_zoom_kernel(Pixel* page, int32_t k) {
     const uint32_t uk = static_cast<uint32_t>(k);
     const uint32_t minus_k = 0u - uk;
     radial_quadrant<V, +1, +1>(page, 240, 0xF00000u, uk, 320, 0x1400000u, uk);

@@ -22,8 +22,8 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
-#include "effects/simd_lanes.h"
+#include "core/frame_store.h"
+#include "effects/blend_lanes.h"
 
 namespace effects {
 namespace {
@@ -83,8 +83,7 @@ enum class Pairs { near, far, mixed };
 // where lane r reads the far pair at step t. Columns outside the quadrant
 // weigh nothing and take the nearest column's pair, so that most blocks read
 // one pair only.
-template <class V>
-struct ColumnSteps {
+template <class V> struct ColumnSteps {
     static constexpr int kLanes = kPixels<V>;
     // The last lane reaches column 319 at step 319 + kLanes - 1.
     static constexpr int kSteps = kQuadrantCols + kLanes;
@@ -93,8 +92,7 @@ struct ColumnSteps {
     Pairs block[kSteps / kLanes];
 };
 
-template <class V>
-void column_steps(const AxisPairs& pairs, ColumnSteps<V>& steps) {
+template <class V> void column_steps(const AxisPairs& pairs, ColumnSteps<V>& steps) {
     constexpr int kLanes = ColumnSteps<V>::kLanes;
     constexpr int kSteps = ColumnSteps<V>::kSteps;
     for (int j = 0; j < kSteps + kLanes; ++j) {
@@ -124,8 +122,7 @@ void column_steps(const AxisPairs& pairs, ColumnSteps<V>& steps) {
 
 // What stays the same for a band: its rows' weights (words twice per lane),
 // which rows read the far pair and which lanes are held rows.
-template <class V>
-struct BandRows {
+template <class V> struct BandRows {
     V newer_weight, older_weight;
     LaneMask<V> far, held;
     int held_rows, lanes_used;
@@ -135,8 +132,7 @@ struct BandRows {
 // first column, its column pairs, the block in flight and the results of the
 // last steps (r1 of step t - 1, ...), also moved down one lane (the row
 // above) and two.
-template <class V, int kColDir>
-struct Wavefront {
+template <class V, int kColDir> struct Wavefront {
     static constexpr int kLanes = kPixels<V>;
     Pixel* row_base[kLanes];
     const ColumnSteps<V>* cols;
@@ -149,8 +145,7 @@ struct Wavefront {
 // Lane r's element k is column t0 - r + k (kColDir > 0) or t0 - r + kLanes - 1
 // - k, in memory order either way; columns outside the quadrant are left
 // alone. (at[r] may point outside the page when those elements do.)
-template <class V, int kColDir>
-void load_block(Wavefront<V, kColDir>& w, const BandRows<V>& band, int t0) {
+template <class V, int kColDir> void load_block(Wavefront<V, kColDir>& w, const BandRows<V>& band, int t0) {
     constexpr int kLanes = kPixels<V>;
     for (int r = 0; r < kLanes; ++r) {
         const int c0 = t0 - r;
@@ -166,14 +161,13 @@ void load_block(Wavefront<V, kColDir>& w, const BandRows<V>& band, int t0) {
         const intptr_t offset = kColDir > 0 ? c0 : -c0 - (kLanes - 1);
         w.at[r] = reinterpret_cast<Pixel*>(reinterpret_cast<intptr_t>(w.row_base[r]) +
                                            offset * static_cast<intptr_t>(sizeof(Pixel)));
-        w.block[r] = w.first[r] <= 0 && w.last[r] >= kLanes ? load<V>(w.at[r])
-                                                              : load_span<V>(w.at[r], w.first[r], w.last[r]);
+        w.block[r] =
+            w.first[r] <= 0 && w.last[r] >= kLanes ? load<V>(w.at[r]) : load_span<V>(w.at[r], w.first[r], w.last[r]);
     }
     transpose(w.block);
 }
 
-template <class V, int kColDir>
-void store_block(Wavefront<V, kColDir>& w, const BandRows<V>& band) {
+template <class V, int kColDir> void store_block(Wavefront<V, kColDir>& w, const BandRows<V>& band) {
     constexpr int kLanes = kPixels<V>;
     transpose(w.block);
     for (int r = band.held_rows; r < band.lanes_used; ++r) {
@@ -187,13 +181,9 @@ void store_block(Wavefront<V, kColDir>& w, const BandRows<V>& band) {
 
 // Byte pairs of the newer and older pixel of each channel, blue and red in
 // one register, green and the top byte in the other, weighted by maddubs.
-template <class V>
-struct Horizontal {
-    V rb, ag;
-};
+template <class V> struct Horizontal { V rb, ag; };
 
-template <class V>
-inline Horizontal<V> horizontal(V newer, V older, V weights) {
+template <class V> inline Horizontal<V> horizontal(V newer, V older, V weights) {
     return {maddubs(select_bytes02(newer, sll32<8>(older)), weights),
             maddubs(select_bytes02(srl32<8>(newer), older), weights)};
 }
@@ -343,8 +333,7 @@ void wavefront_half(Pixel* page, int32_t first_row, int32_t row_dir, const AxisP
 
 // False, with the page untouched, when K is outside the range the wavefront
 // takes.
-template <class V>
-bool radial_wavefront(Pixel* page, int32_t k) {
+template <class V> bool radial_wavefront(Pixel* page, int32_t k) {
     const uint32_t uk = static_cast<uint32_t>(k);
     const uint32_t minus_k = 0u - uk;
     AxisPairs right, left, lower, upper;

@@ -1,37 +1,19 @@
 // Radial zoom feedback: four quadrant passes outward from the centre, in place;
-// the plain passes and the choice of path.
+// the plain passes.
 // The order is part of the result: a pixel reads neighbours already rewritten
 // earlier in the same call.
-#include "effects/effects.h"
+#include "core/fixed_point.h"
 #include "effects/effects_paths.h"
-#include "effects/fixed_point.h"
-#include "effects/simd.h"
 
 namespace effects {
-
-void radial_zoom(Pixel* page, float factor) {
-    const int32_t k = fixed_point::radial_step(factor);
-    // The fast paths rely on every source position lying between its pixel and
-    // the centre, which holds for 0 <= K < 65536; anything else runs plain.
-    const bool in_range = k >= 0 && k < fixed_point::kOne;
-    switch (in_range ? simd::active_path() : simd::Path::plain) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512: avx512::radial_zoom(page, k); return;
-        case simd::Path::avx2: avx2::radial_zoom(page, k); return;
-        case simd::Path::sse2: sse2::radial_zoom(page, k); return;
-#endif
-        default: plain::radial_zoom(page, factor); return;
-    }
-}
-
 namespace plain {
 namespace {
 
 // One quadrant: rows from first_row stepping row_dir, columns from first_col
 // stepping col_dir, 240 rows by 320 columns. Coordinates step by +-K and
 // wrap as 32-bit words.
-void quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint32_t v_step,
-              int32_t first_col, int32_t col_dir, uint32_t u_start, uint32_t u_step) {
+void quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint32_t v_step, int32_t first_col,
+              int32_t col_dir, uint32_t u_start, uint32_t u_step) {
     for (int32_t r = 0, j = first_row; r < kPageHeight / 2; ++r, j += row_dir, v += v_step) {
         uint32_t u = u_start;
         for (int32_t c = 0, i = first_col; c < kPageWidth / 2; ++c, i += col_dir, u += u_step) {
@@ -40,17 +22,16 @@ void quadrant(Pixel* page, int32_t first_row, int32_t row_dir, uint32_t v, uint3
             // integer parts stay at most 638 and 478, so the test never fails.
             if (u >= 0x27F0000u || v >= 0x1DF0000u) continue;
             const uint32_t n = (v >> 16) * kPageWidth + (u >> 16);
-            page[j * kPageWidth + i] =
-                fixed_point::blend4(page[n], page[n + 1], page[n + kPageWidth], page[n + kPageWidth + 1],
-                                    (u >> 12) & 15u, (v >> 12) & 15u);
+            page[j * kPageWidth + i] = fixed_point::blend4(page[n], page[n + 1], page[n + kPageWidth],
+                                                           page[n + kPageWidth + 1], (u >> 12) & 15u, (v >> 12) & 15u);
         }
     }
 }
 
 }  // namespace
 
-void radial_zoom(Pixel* page, float factor) {
-    const uint32_t k = static_cast<uint32_t>(fixed_point::radial_step(factor));
+void radial_zoom(Pixel* page, int32_t step) {
+    const uint32_t k = static_cast<uint32_t>(step);
     const uint32_t minus_k = 0u - k;
     quadrant(page, 240, +1, 0xF00000u, k, 320, +1, 0x1400000u, k);
     quadrant(page, 239, -1, 0xF00000u - k, minus_k, 320, +1, 0x1400000u, k);

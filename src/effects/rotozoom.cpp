@@ -1,42 +1,12 @@
-// Rotozoomer: per-call setup in double, then incremental 16.16 stepping; the
-// plain loop and the choice of path.
-#include "effects/effects.h"
+// Rotozoomer, the plain loop: incremental 16.16 stepping from the per-call
+// steps (fixed_point::rotozoom_steps).
+#include "core/fixed_point.h"
 #include "effects/effects_paths.h"
-#include "effects/fixed_point.h"
-#include "effects/simd.h"
 
 namespace effects {
-
-void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
-    switch (simd::active_path()) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512: {
-            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-            avx512::rotozoom(source, destination, steps.kc, steps.ks);
-            return;
-        }
-        case simd::Path::avx2: {
-            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-            avx2::rotozoom(source, destination, steps.kc, steps.ks);
-            return;
-        }
-        case simd::Path::sse2: {
-            const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-            sse2::rotozoom(source, destination, steps.kc, steps.ks);
-            return;
-        }
-#endif
-        default: plain::rotozoom(source, destination, zoom, angle); return;
-    }
-}
-
 namespace plain {
 
-void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) {
-    const fixed_point::RotozoomSteps steps = fixed_point::rotozoom_steps(zoom, angle);
-    const int32_t kc = steps.kc;
-    const int32_t ks = steps.ks;
-
+void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     // Coordinates wrap as 32-bit words; unsigned arithmetic keeps that defined.
     const uint32_t ukc = static_cast<uint32_t>(kc);
     const uint32_t uks = static_cast<uint32_t>(ks);
@@ -50,8 +20,8 @@ void rotozoom(const Pixel* source, Pixel* destination, float zoom, float angle) 
             // Unsigned compare = 0 <= u < bound on the signed value.
             if (u >= 0x27F0000u || v >= 0x1DF0000u) continue;
             const uint32_t n = (v >> 16) * kPageWidth + (u >> 16);
-            *out = fixed_point::blend4(source[n], source[n + 1], source[n + kPageWidth],
-                                       source[n + kPageWidth + 1], (u >> 12) & 15u, (v >> 12) & 15u);
+            *out = fixed_point::blend4(source[n], source[n + 1], source[n + kPageWidth], source[n + kPageWidth + 1],
+                                       (u >> 12) & 15u, (v >> 12) & 15u);
         }
         row_a += ukc;
         row_b -= uks;

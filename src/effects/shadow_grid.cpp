@@ -1,36 +1,13 @@
 // Shadow-grid composite: shade map, block grid with noise bits, composition;
-// the plain three passes and the choice of path.
-#include "effects/effects.h"
+// the plain three passes.
 #include "effects/effects_paths.h"
 #include "effects/shadow_grid_blocks.h"
-#include "effects/simd.h"
 
 namespace effects {
-namespace {
-
-struct ShadowGridState {
-    uint32_t seed;  // 0 at program start, never reset by the demo
-};
-ShadowGridState state;
-
-}  // namespace
-
-uint32_t shadow_grid_seed() { return state.seed; }
-void set_shadow_grid_seed(uint32_t seed) { state.seed = seed; }
-
-void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row) {
-    switch (simd::active_path()) {
-#if defined(ORVO_X86)
-        case simd::Path::avx512:
-        case simd::Path::avx2: avx2::shadow_grid(source, destination, light_column, light_row, state.seed); return;
-        case simd::Path::sse2: sse2::shadow_grid(source, destination, light_column, light_row, state.seed); return;
-#endif
-        default: plain::shadow_grid(source, destination, light_column, light_row); return;
-    }
-}
 
 // Three passes over the destination, each as the picture is defined.
-void plain::shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row) {
+void plain::shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row,
+                        uint32_t& seed) {
     const Pixel* light_row_pixels = source + light_row * kPageWidth;
 
     // Pass 1: grey shade map.
@@ -49,7 +26,7 @@ void plain::shadow_grid(const Pixel* source, Pixel* destination, int32_t light_c
             Pixel* block = destination + i * kBlockSize * kPageWidth + j * kBlockSize;
             const int32_t s = static_cast<int32_t>(block[16 * kPageWidth + 16]) >> 16;
             const uint32_t level = static_cast<uint32_t>(s / 110);
-            const uint32_t word = level + 256u + 65536u * next_block_bit(state.seed);
+            const uint32_t word = level + 256u + 65536u * next_block_bit(seed);
             for (int row = 0; row < kBlockSize; ++row) {
                 for (int col = 0; col < kBlockSize; ++col) block[row * kPageWidth + col] = word;
             }

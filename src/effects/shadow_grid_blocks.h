@@ -4,14 +4,14 @@
 
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace effects {
 namespace {
 
 constexpr int kBlockSize = 32;
-constexpr int kBlockRows = kPageHeight / kBlockSize;     // 15
-constexpr int kBlockColumns = kPageWidth / kBlockSize;   // 20
+constexpr int kBlockRows = kPageHeight / kBlockSize;    // 15
+constexpr int kBlockColumns = kPageWidth / kBlockSize;  // 20
 
 // 255 - (a * b >> 8): 1..255, from two blue bytes.
 inline uint32_t shade(uint32_t a, uint32_t b) { return 255u - ((a * b) >> 8); }

@@ -50,8 +50,8 @@ void release(jpeg_decompress_struct* cinfo, FILE* file) {
 [[noreturn]] void refuse_components(jpeg_decompress_struct* cinfo, FILE* file, const char* path, int components) {
     const char* space = colour_space_name(cinfo->jpeg_color_space);
     release(cinfo, file);
-    fail("can't use \"%s\": %s picture with %d components; only greyscale (1) and colour (3) are supported\n",
-         path, space, components);
+    fail("can't use \"%s\": %s picture with %d components; only greyscale (1) and colour (3) are supported\n", path,
+         space, components);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // shrunk to the page on 16.16 source positions with the two-lane blend.
 #include <cstring>
 
-#include "effects/fixed_point.h"
+#include "core/fixed_point.h"
 #include "image/image.h"
 
 namespace image {

@@ -39,8 +39,8 @@ using WindowProcedure = intptr_t (*)(Handle window, uint32_t message, uintptr_t 
 
 // Surface description values of the three flipping-chain forms and of the
 // pixel format.
-inline constexpr uint32_t kSurfaceCaps = 0x1;             // the caps field is given
-inline constexpr uint32_t kSurfaceBackBufferCount = 0x20; // the back-buffer count is given
+inline constexpr uint32_t kSurfaceCaps = 0x1;              // the caps field is given
+inline constexpr uint32_t kSurfaceBackBufferCount = 0x20;  // the back-buffer count is given
 inline constexpr uint32_t kCapsPrimarySurface = 0x200;
 inline constexpr uint32_t kCapsFlip = 0x10;
 inline constexpr uint32_t kCapsComplex = 0x8;
@@ -70,8 +70,8 @@ int32_t create_display_object(Handle entry, Handle* object);
 int32_t register_window_class(const char* class_name, WindowProcedure procedure);
 // Creates a window of that class; released by destroy_window. The handle
 // comes back unexamined.
-Handle create_window(const char* class_name, const char* title, uint32_t style, int32_t x, int32_t y,
-                     int32_t width, int32_t height);
+Handle create_window(const char* class_name, const char* title, uint32_t style, int32_t x, int32_t y, int32_t width,
+                     int32_t height);
 // Destroys the window; also called with 0 when no window was created.
 void destroy_window(Handle window);
 // Takes the display exclusively, fullscreen, for the window.
@@ -93,8 +93,8 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
 int32_t get_back_buffer(Handle primary, Handle* back_buffer);
 // Reports the surface's pixel format: flags (kPixelFormatRgb for an RGB
 // format), bits per pixel and the three colour masks.
-int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask,
-                         uint32_t* green_mask, uint32_t* blue_mask);
+int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask, uint32_t* green_mask,
+                         uint32_t* blue_mask);
 // Gets lost surface memory back.
 int32_t restore_surface(Handle surface);
 // Locks the whole surface for writing, waiting while it is busy. On success

@@ -19,7 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 #include "image/image.h"
 
 namespace {
@@ -41,14 +41,13 @@ struct Decoded {
     int32_t width = 0, height = 0;
     int components = 0;
     std::vector<uint8_t> bytes;
-    uint8_t at(int x, int y, int c) const {
-        return bytes[(static_cast<size_t>(y) * width + x) * components + c];
-    }
+    uint8_t at(int x, int y, int c) const { return bytes[(static_cast<size_t>(y) * width + x) * components + c]; }
 };
 
 Decoded decode(const char* name) {
     Decoded d;
-    uint8_t* rows = image::decode_jpeg_file(asset(name).c_str(), image::kFileSamples, &d.width, &d.height, &d.components);
+    uint8_t* rows =
+        image::decode_jpeg_file(asset(name).c_str(), image::kFileSamples, &d.width, &d.height, &d.components);
     const size_t row = static_cast<size_t>(d.width) * d.components;
     for (int32_t y = 0; y < d.height; ++y) {
         const uint8_t* src = rows + static_cast<size_t>(d.height - 1 - y) * 3 * d.width;  // rows are bottom-up
@@ -61,7 +60,11 @@ Decoded decode(const char* name) {
 // ---- Pictures --------------------------------------------------------------
 
 TEST(AssetPictures, DecodeAtTheirSizes) {
-    struct Case { const char* name; int32_t width, height; int components; };
+    struct Case {
+        const char* name;
+        int32_t width, height;
+        int components;
+    };
     const Case cases[] = {{"king.jpg", 800, 600, 3}, {"02.jpg", 640, 480, 3}, {"02a.jpg", 640, 480, 1}};
     for (const Case& c : cases) {
         const Decoded d = decode(c.name);
@@ -148,7 +151,7 @@ TEST(AssetPictures, OverlayLoadsAsOneSlotWithAlpha) {
     const ImageSlot& slot = frame_store::slot(0);
     ASSERT_EQ(slot.width, 640);
     ASSERT_EQ(slot.height, 480);
-    EXPECT_LE(slot.pixels[240 * 640 + 320] >> 24, 3u);  // middle: see-through
+    EXPECT_LE(slot.pixels[240 * 640 + 320] >> 24, 3u);   // middle: see-through
     EXPECT_GE(slot.pixels[14 * 640 + 100] >> 24, 250u);  // frame: opaque
     std::free(slot.pixels);
     frame_store::slot(0).pixels = nullptr;
@@ -192,7 +195,8 @@ TEST(AssetSong, FollowsTheFileLayoutExactly) {
         const size_t h = word(0x60 + orders + 2 * i) * 16;
         ASSERT_LT(h + 0x50, f.size());
         EXPECT_EQ(f[h], 1) << "instrument " << i;
-        EXPECT_EQ(std::string(f.begin() + static_cast<long>(h) + 0x4C, f.begin() + static_cast<long>(h) + 0x50), "SCRS");
+        EXPECT_EQ(std::string(f.begin() + static_cast<long>(h) + 0x4C, f.begin() + static_cast<long>(h) + 0x50),
+                  "SCRS");
         const size_t data = (static_cast<size_t>(f[h + 0x0D]) << 16 | word(h + 0x0E)) * 16;
         const size_t length = word(h + 0x10) | word(h + 0x12) << 16;
         EXPECT_LE(data + length, f.size()) << "instrument " << i;
@@ -224,7 +228,8 @@ TEST(AssetSong, UsesEveryChannelAndItsCommands) {
                 const int note = song.get_pattern_row_channel_command(p, r, c, openmpt::module::command_note);
                 if (note > 0 && note <= 120) ++notes[static_cast<size_t>(c)];
                 if (song.get_pattern_row_channel_command(p, r, c, openmpt::module::command_volumeffect) != 0) ++volumes;
-                const std::string effect = song.format_pattern_row_channel_command(p, r, c, openmpt::module::command_effect);
+                const std::string effect =
+                    song.format_pattern_row_channel_command(p, r, c, openmpt::module::command_effect);
                 if (effect != "." && effect != " ") effects.insert(effect);
             }
         }

@@ -26,7 +26,7 @@ uint32_t reference_word(const convert::Format& f, Pixel p) {
 
 std::vector<uint8_t> convert_row(const convert::Format& f, const std::vector<Pixel>& row, size_t guard) {
     std::vector<uint8_t> out(row.size() * f.bytes_per_pixel + guard, 0xCD);
-    f.converter(row.data(), out.data(), static_cast<uint32_t>(row.size()));
+    convert::converter(f)(row.data(), out.data(), static_cast<uint32_t>(row.size()));
     return out;
 }
 
@@ -46,7 +46,7 @@ TEST(Converters, EveryFormatMatchesPerChannelBitsAndWritesOnlyItsBytes) {
         for (size_t g = some.size() * f.bytes_per_pixel; g < out.size(); ++g) ASSERT_EQ(out[g], 0xCD) << f.name;
         // A count of 0 writes nothing.
         std::vector<uint8_t> untouched(8, 0xCD);
-        f.converter(some.data(), untouched.data(), 0);
+        convert::converter(f)(some.data(), untouched.data(), 0);
         EXPECT_EQ(untouched, std::vector<uint8_t>(8, 0xCD)) << f.name;
     }
 }
@@ -57,7 +57,7 @@ TEST(Converters, KnownColours) {
         conv(&p, out, 1);
         return static_cast<uint32_t>(out[0] | out[1] << 8);
     };
-    using namespace convert;
+    using namespace convert::plain;
     const PixelConverter sixteen[4] = {RGB565, BGR565, RGB555, BGR555};
     const uint32_t red[4] = {0xF800, 0x001F, 0x7C00, 0x001F};
     const uint32_t blue[4] = {0x001F, 0xF800, 0x001F, 0x7C00};
@@ -80,17 +80,20 @@ TEST(Converters, KnownColours) {
 }
 
 TEST(Converters, SelectMatchesAllFourValuesExactly) {
-    using namespace convert;
-    EXPECT_EQ(select_converter(32, 0xFF0000, 0xFF00, 0xFF), RGB32);
-    EXPECT_EQ(select_converter(24, 0xFF0000, 0xFF00, 0xFF), RGB24);
-    EXPECT_EQ(select_converter(32, 0xFF, 0xFF00, 0xFF0000), BGR32);
-    EXPECT_EQ(select_converter(24, 0xFF, 0xFF00, 0xFF0000), BGR24);
-    EXPECT_EQ(select_converter(16, 0x7C00, 0x03E0, 0x001F), RGB555);
-    EXPECT_EQ(select_converter(16, 0xF800, 0x07E0, 0x001F), RGB565);
-    EXPECT_EQ(select_converter(16, 0x001F, 0x07E0, 0xF800), BGR565);
-    EXPECT_EQ(select_converter(16, 0x001F, 0x03E0, 0x7C00), BGR555);
-    EXPECT_EQ(select_converter(16, 0xFF0000, 0xFF00, 0xFF), nullptr);
-    EXPECT_EQ(select_converter(8, 0xFF0000, 0xFF00, 0xFF), nullptr);
-    EXPECT_EQ(select_converter(32, 0xFF0000, 0xFF, 0xFF00), nullptr);
-    EXPECT_EQ(select_converter(15, 0x7C00, 0x03E0, 0x001F), nullptr);
+    auto select_name = [](uint32_t bits, uint32_t red, uint32_t green, uint32_t blue) -> std::string {
+        const convert::Format* f = convert::select_format(bits, red, green, blue);
+        return f ? f->name : "none";
+    };
+    EXPECT_EQ(select_name(32, 0xFF0000, 0xFF00, 0xFF), "RGB32");
+    EXPECT_EQ(select_name(24, 0xFF0000, 0xFF00, 0xFF), "RGB24");
+    EXPECT_EQ(select_name(32, 0xFF, 0xFF00, 0xFF0000), "BGR32");
+    EXPECT_EQ(select_name(24, 0xFF, 0xFF00, 0xFF0000), "BGR24");
+    EXPECT_EQ(select_name(16, 0x7C00, 0x03E0, 0x001F), "RGB555");
+    EXPECT_EQ(select_name(16, 0xF800, 0x07E0, 0x001F), "RGB565");
+    EXPECT_EQ(select_name(16, 0x001F, 0x07E0, 0xF800), "BGR565");
+    EXPECT_EQ(select_name(16, 0x001F, 0x03E0, 0x7C00), "BGR555");
+    EXPECT_EQ(select_name(16, 0xFF0000, 0xFF00, 0xFF), "none");
+    EXPECT_EQ(select_name(8, 0xFF0000, 0xFF00, 0xFF), "none");
+    EXPECT_EQ(select_name(32, 0xFF0000, 0xFF, 0xFF00), "none");
+    EXPECT_EQ(select_name(15, 0x7C00, 0x03E0, 0x001F), "none");
 }

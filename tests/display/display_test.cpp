@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "display/display.h"
-#include "platform/fake_log.h"
+#include "display/display_internal.h"
+#include "support/fake_log.h"
 #include "support/pages.h"
 
 namespace {
@@ -33,12 +33,8 @@ const Log kOpenCalls = {
 };
 
 const Log kCloseAll = {
-    "release_surface 0x15",
-    "restore_display_mode 0x13",
-    "set_normal_cooperative_level 0x13 0x14",
-    "release_display_object 0x13",
-    "destroy_window 0x14",
-    "free_library 0x11",
+    "release_surface 0x15",        "restore_display_mode 0x13", "set_normal_cooperative_level 0x13 0x14",
+    "release_display_object 0x13", "destroy_window 0x14",       "free_library 0x11",
 };
 
 class DisplayTest : public ::testing::Test {
@@ -63,7 +59,8 @@ protected:
 TEST_F(DisplayTest, OpenRunsEveryStepInOrderAndSelectsTheConverter) {
     EXPECT_EQ(display::open(kTitle, 640, 480), 1);
     EXPECT_EQ(fake_log(), kOpenCalls);
-    EXPECT_EQ(display::active_converter(), &convert::RGB32);
+    ASSERT_NE(display::active_format(), nullptr);
+    EXPECT_STREQ(display::active_format()->name, "RGB32");
     EXPECT_STREQ(display::failure_reason(), "");
     EXPECT_EQ(close_and_log(), kCloseAll);
 }
@@ -81,23 +78,27 @@ const Log kCloseObject = {"restore_display_mode 0x13", "set_normal_cooperative_l
                           "release_display_object 0x13", "destroy_window 0x14", "free_library 0x11"};
 
 const FailingStep kFailingSteps[] = {
-    {"library", [](platform_fake::Script& s) { s.library_missing = true; }, "load_display_library",
+    {"library",
+     [](platform_fake::Script& s) { s.library_missing = true; },
+     "load_display_library",
      {"destroy_window 0"}},
-    {"entry", [](platform_fake::Script& s) { s.entry_missing = true; }, "find_display_creation_entry 0x11",
+    {"entry",
+     [](platform_fake::Script& s) { s.entry_missing = true; },
+     "find_display_creation_entry 0x11",
      {"destroy_window 0", "free_library 0x11"}},
-    {"object", [](platform_fake::Script& s) { s.create_object_result = -5; }, "create_display_object 0x12",
+    {"object",
+     [](platform_fake::Script& s) { s.create_object_result = -5; },
+     "create_display_object 0x12",
      {"destroy_window 0", "free_library 0x11"}},
     {"exclusive", [](platform_fake::Script& s) { s.exclusive_result = -1; }, "set_exclusive_fullscreen 0x13 0x14",
      kCloseObject},
-    {"modes",
-     [](platform_fake::Script& s) { s.refuse_depth_32 = s.refuse_depth_24 = s.refuse_depth_16 = true; },
+    {"modes", [](platform_fake::Script& s) { s.refuse_depth_32 = s.refuse_depth_24 = s.refuse_depth_16 = true; },
      "set_display_mode 0x13 640 480 16", kCloseObject},
     {"surfaces",
      [](platform_fake::Script& s) { s.fail_surface_form[0] = s.fail_surface_form[1] = s.fail_surface_form[2] = true; },
      "create_primary_surface 0x13 0x1 0 0x4200", kCloseObject},
     {"back_buffer", [](platform_fake::Script& s) { s.back_buffer_result = -1; }, "get_back_buffer 0x15", kCloseAll},
-    {"pixel_format", [](platform_fake::Script& s) { s.pixel_format_result = -1; }, "get_pixel_format 0x15",
-     kCloseAll},
+    {"pixel_format", [](platform_fake::Script& s) { s.pixel_format_result = -1; }, "get_pixel_format 0x15", kCloseAll},
     {"not_rgb", [](platform_fake::Script& s) { s.format_flags = 0x20; }, "get_pixel_format 0x15", kCloseAll},
     {"odd_masks",
      [](platform_fake::Script& s) {
@@ -121,23 +122,50 @@ TEST_F(DisplayTest, EachFailingStepEndsOpenAndCloseReleasesOnlyWhatIsHeld) {
     }
 }
 
+TEST_F(DisplayTest, FailureReasonKeepsThePlatformsDetailAndClearsOnTheNextOpen) {
+    platform_fake::script().exclusive_result = -1;
+    EXPECT_EQ(display::open(kTitle, 640, 480), 0);
+    EXPECT_STREQ(display::failure_reason(), "exclusive fullscreen is refused (scripted)");
+    display::close();
+    platform_fake::reset();
+    EXPECT_EQ(display::open(kTitle, 640, 480), 1);
+    EXPECT_STREQ(display::failure_reason(), "");
+    display::close();
+}
+
 TEST_F(DisplayTest, DepthsFallBackFrom32To24To16AndTheFormatPicksTheConverter) {
     struct Case {
         bool refuse_32, refuse_24;
         uint32_t bits, red, green, blue;
         Log modes;
-        PixelConverter converter;
+        const char* format;
     };
     const Case cases[] = {
-        {true, false, 24, 0xFF0000, 0xFF00, 0xFF,
-         {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24"}, &convert::RGB24},
-        {true, true, 16, 0xF800, 0x07E0, 0x001F,
+        {true,
+         false,
+         24,
+         0xFF0000,
+         0xFF00,
+         0xFF,
+         {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24"},
+         "RGB24"},
+        {true,
+         true,
+         16,
+         0xF800,
+         0x07E0,
+         0x001F,
          {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24", "set_display_mode 0x13 640 480 16"},
-         &convert::RGB565},
-        {true, true, 16, 0x7C00, 0x03E0, 0x001F,
+         "RGB565"},
+        {true,
+         true,
+         16,
+         0x7C00,
+         0x03E0,
+         0x001F,
          {"set_display_mode 0x13 640 480 32", "set_display_mode 0x13 640 480 24", "set_display_mode 0x13 640 480 16"},
-         &convert::RGB555},
-        {false, false, 32, 0xFF, 0xFF00, 0xFF0000, {"set_display_mode 0x13 640 480 32"}, &convert::BGR32},
+         "RGB555"},
+        {false, false, 32, 0xFF, 0xFF00, 0xFF0000, {"set_display_mode 0x13 640 480 32"}, "BGR32"},
     };
     for (const Case& c : cases) {
         platform_fake::reset();
@@ -150,7 +178,8 @@ TEST_F(DisplayTest, DepthsFallBackFrom32To24To16AndTheFormatPicksTheConverter) {
         s.blue_mask = c.blue;
         EXPECT_EQ(display::open(kTitle, 640, 480), 1);
         EXPECT_EQ(fake_log_of({"set_display_mode"}), c.modes);
-        EXPECT_EQ(display::active_converter(), c.converter);
+        ASSERT_NE(display::active_format(), nullptr);
+        EXPECT_STREQ(display::active_format()->name, c.format);
         display::close();
     }
 }
@@ -249,7 +278,7 @@ TEST_F(DisplayTest, RowsLandAtThisFramesPitchAndThePaddingIsUntouched) {
     const uint8_t* row0 = memory + platform_fake::surface_row0_offset();
     std::vector<uint8_t> expected(1280);
     for (int row = 0; row < 480; row += 53) {
-        convert::RGB565(page.data() + row * 640, expected.data(), 640);
+        convert::plain::RGB565(page.data() + row * 640, expected.data(), 640);
         ASSERT_EQ(std::memcmp(row0 - row * 1300, expected.data(), 1280), 0) << "row " << row;
         ASSERT_EQ(row0[-row * 1300 + 1280], 0xCD);
     }

@@ -3,14 +3,11 @@
 // The whole-program tests run it on X servers of each depth.
 #include <cstdio>
 
-#include "display/display.h"
+#include "display/display_internal.h"
 
 int main() {
     const int opened = display::open("Orvo - Esc to exit", kPageWidth, kPageHeight);
-    const char* name = "none";
-    for (int i = 0; i < convert::kFormatCount; ++i) {
-        if (convert::formats()[i].converter == display::active_converter()) name = convert::formats()[i].name;
-    }
+    const char* name = display::active_format() ? display::active_format()->name : "none";
     std::printf("%s\n", name);
     if (!opened) std::fprintf(stderr, "%s\n", display::failure_reason());
     display::close();

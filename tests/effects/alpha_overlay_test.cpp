@@ -22,7 +22,9 @@ TEST(AlphaOverlay, MatchesPerChannelFormulaAndClearsTopByte) {
 }
 
 TEST(AlphaOverlay, EdgeAlphas) {
-    struct Case { Pixel s, d, want; };
+    struct Case {
+        Pixel s, d, want;
+    };
     const Case cases[] = {
         {0x00FFFFFFu, 0xAB123456u, 0x00123456u},  // a = 0 keeps the colours, clears the top byte
         {0xFFFFFFFFu, 0x00000000u, 0x00FEFEFEu},  // 255 over 0 gives 254

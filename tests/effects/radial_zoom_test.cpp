@@ -11,7 +11,9 @@ namespace {
 // reading the page as it stands (earlier writes of this call included).
 void reference_radial_zoom(PageBuffer& page, float factor) {
     const int64_t k = static_cast<int32_t>(static_cast<double>(factor) * 65536.0);
-    struct Pass { int row0, row_dir, col0, col_dir; };
+    struct Pass {
+        int row0, row_dir, col0, col_dir;
+    };
     const Pass passes[4] = {{240, 1, 320, 1}, {239, -1, 320, 1}, {240, 1, 319, -1}, {239, -1, 319, -1}};
     for (const Pass& p : passes) {
         for (int r = 0; r < 240; ++r) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -67,8 +67,11 @@ TEST(HostilePicturesDeathTest, DeclaredSizesBeyondTheArithmeticAreRefused) {
     const struct {
         uint16_t w, h;
         const char* shown;
-    } cases[] = {{64000, 64000, "64000 x 64000"}, {32768, 16, "32768 x 16"}, {16, 32768, "16 x 32768"},
-                 {30000, 30000, "30000 x 30000"}, {23171, 23171, "23171 x 23171"}};
+    } cases[] = {{64000, 64000, "64000 x 64000"},
+                 {32768, 16, "32768 x 16"},
+                 {16, 32768, "16 x 32768"},
+                 {30000, 30000, "30000 x 30000"},
+                 {23171, 23171, "23171 x 23171"}};
     for (const auto& c : cases) {
         test_pictures::Bytes jpeg = small;
         test_pictures::declare_size(jpeg, c.w, c.h);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -14,9 +14,7 @@ using test_pictures::TempDir;
 
 // JPEG is lossy; these pictures are made so that every sample lands within a
 // few levels of what was written, far closer than any two test colours.
-void expect_near(int expected, int actual, const char* what) {
-    EXPECT_NEAR(expected, actual, 12) << what;
-}
+void expect_near(int expected, int actual, const char* what) { EXPECT_NEAR(expected, actual, 12) << what; }
 
 TEST(JpegDecoder, ColourRowsAreBottomUpRgb) {
     TempDir dir;
@@ -84,8 +82,7 @@ TEST(JpegDecoder, CutShortFileShowsOnlyItsFirstWarning) {
         testing::internal::CaptureStderr();
         int32_t w = 0, h = 0;
         int components = 0;
-        uint8_t* buffer =
-            image::decode_jpeg_file((dir / "cut.jpg").c_str(), image::kFileSamples, &w, &h, &components);
+        uint8_t* buffer = image::decode_jpeg_file((dir / "cut.jpg").c_str(), image::kFileSamples, &w, &h, &components);
         const std::string err = testing::internal::GetCapturedStderr();
         std::free(buffer);
         EXPECT_EQ(w, 64);

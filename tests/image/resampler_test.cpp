@@ -66,7 +66,7 @@ TEST(Resampler, CopiesA640x480SlotBitForBitIntoItsPageOnly) {
 }
 
 TEST(Resampler, EverySizeMatchesThePerChannelReference) {
-    const int32_t sizes[][2] = {{320, 240}, {2, 2}, {3, 1000}, {1000, 700}, {640, 481},
+    const int32_t sizes[][2] = {{320, 240}, {2, 2},     {3, 1000},    {1000, 700}, {640, 481},
                                 {481, 640}, {641, 481}, {2000, 1500}, {32767, 2}};
     uint32_t seed = 100;
     for (const auto& size : sizes) {
@@ -92,8 +92,8 @@ TEST(Resampler, KnownSamplePositions) {
     use_slot(641, 481, pixels);
     image::resample_slot_into_page(kSlot, 1);
     for (int y = 0; y < kPageHeight; ++y) {
-        ASSERT_TRUE(std::equal(frame_store::page(1) + y * 640, frame_store::page(1) + y * 640 + 640,
-                               pixels.begin() + y * 641))
+        ASSERT_TRUE(
+            std::equal(frame_store::page(1) + y * 640, frame_store::page(1) + y * 640 + 640, pixels.begin() + y * 641))
             << "row " << y;
     }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace {
 

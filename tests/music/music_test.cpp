@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "music/music.h"
-#include "platform/fake_log.h"
+#include "support/fake_log.h"
 
 namespace {
 

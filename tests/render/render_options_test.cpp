@@ -82,8 +82,10 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         {"--fps", "25", "--duration", ".5"},
         {"--fps", "25", "--duration", "0.0001"},
         {"--fps", "25", "--duration", "1.-5"},
+        {"--fps", "25", "--duration", "1.-"},  // a minus as the whole fraction, not 1 second
+        {"--fps", "25", "--duration", "1.-00"},
         {"--fps", "25", "--duration", "abc"},
-        {"--fps", "1000", "--duration", "1000.001"},       // 1,000,001 frames
+        {"--fps", "1000", "--duration", "1000.001"},        // 1,000,001 frames
         {"--fps", "1000", "--duration", "99999999999999"},  // runaway
         {"--fps", "25", "--duration", "1", "--start", "x"},
         {"--fps", "1", "--duration", "2", "--start", "2147483000"},  // second frame beyond 32 bits
@@ -97,6 +99,19 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         EXPECT_EQ(parse(args, &options, &error), render_options::kBadArguments) << shown;
         EXPECT_FALSE(error.empty()) << shown;
     }
+}
+
+// The --times form has the same cap as --fps: one run renders at most
+// 1,000,000 frames (the six-digit index).
+TEST(RenderOptions, TimesListStopsAtTheFrameCap) {
+    std::string list;
+    for (int n = 0; n < render_options::kMaxFrames; ++n) list += n == 0 ? "7" : ",7";
+    EXPECT_EQ(times_of({"--times", list.c_str()}).size(), 1000000u);
+    list += ",7";
+    render_options::Options options;
+    std::string error;
+    EXPECT_EQ(parse({"--times", list.c_str()}, &options, &error), render_options::kBadArguments);
+    EXPECT_NE(error.find("at most 1000000"), std::string::npos) << error;
 }
 
 }  // namespace

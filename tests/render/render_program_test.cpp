@@ -15,8 +15,9 @@
 #include <png.h>
 
 #include "image/image.h"
-#include "image/test_pictures.h"
+#include "simd/simd.h"
 #include "support/pages.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -45,7 +46,8 @@ Outcome run_render(const TempDir& dir, const std::string& arguments, const std::
 // mask that is clear in the middle and opaque at the edges, "king" of
 // another size (the resampling path).
 void write_assets(const std::string& dir) {
-    test_pictures::write_file(dir + "/02.jpg", test_pictures::encode_rgb(640, 480, test_pictures::pattern_rgb(640, 480, 2)));
+    test_pictures::write_file(dir + "/02.jpg",
+                              test_pictures::encode_rgb(640, 480, test_pictures::pattern_rgb(640, 480, 2)));
     std::vector<uint8_t> mask(640 * 480);
     for (int y = 0; y < 480; ++y) {
         for (int x = 0; x < 640; ++x) {
@@ -54,7 +56,8 @@ void write_assets(const std::string& dir) {
         }
     }
     test_pictures::write_file(dir + "/02a.jpg", test_pictures::encode_grey(640, 480, mask));
-    test_pictures::write_file(dir + "/king.jpg", test_pictures::encode_rgb(400, 300, test_pictures::pattern_rgb(400, 300, 75)));
+    test_pictures::write_file(dir + "/king.jpg",
+                              test_pictures::encode_rgb(400, 300, test_pictures::pattern_rgb(400, 300, 75)));
 }
 
 // The frame file's RGB bytes, after checking it is 640 x 480, 8-bit RGB.
@@ -98,8 +101,9 @@ std::string frame_name(int n) {
 
 // Renders the golden times into dir/out and checks every frame's hash.
 void expect_golden_frames(const TempDir& dir, const std::string& out, const std::string& environment) {
-    const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / out) +
-                                        "' --times -5000,0,0,1234,-1,987654,-2147483648", environment);
+    const Outcome run = run_render(
+        dir, "--assets '" + dir.path + "' --out '" + (dir / out) + "' --times -5000,0,0,1234,-1,987654,-2147483648",
+        environment);
     ASSERT_EQ(run.exit_code, 0) << environment << run.err;
     EXPECT_EQ(run.err, "") << environment;
     // Time 0 twice: the second is a later frame of the run, with other noise.
@@ -120,18 +124,41 @@ TEST(RenderProgram, GoldenFrames) {
     write_assets(dir.path);
     image::load_colour_image_with_alpha_mask((dir / "02.jpg").c_str(), (dir / "02a.jpg").c_str(), 40);
     image::load_colour_image((dir / "king.jpg").c_str(), 41);
-    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(40).pixels, 640 * 480), 0x99a682cebc84cb5bull) << "02.jpg + 02a.jpg decode";
-    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(41).pixels, 400 * 300), 0x7df6a380deef2c9dull) << "king.jpg decodes";
+    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(40).pixels, 640 * 480), 0x99a682cebc84cb5bull)
+        << "02.jpg + 02a.jpg decode";
+    EXPECT_EQ(test_support::hash_pixels(frame_store::slot(41).pixels, 400 * 300), 0x7df6a380deef2c9dull)
+        << "king.jpg decodes";
     expect_golden_frames(dir, "frames", "");
 }
 
 // The same frames on every path that ORVO_SIMD names (a path the machine
-// can't run falls back to one it can, which must agree as well).
+// can't run falls back to one it can, which must agree as well), and the
+// path named is the one that ran.
 TEST(RenderProgram, GoldenFramesOnEveryPath) {
     TempDir dir;
     write_assets(dir.path);
-    for (const char* path : {"plain", "sse2", "avx2", "avx512"}) {
+    for (int p = 0; p < simd::kPathCount; ++p) {
+        const char* path = simd::path_name(static_cast<simd::Path>(p));
         expect_golden_frames(dir, std::string("frames-") + path, std::string("ORVO_SIMD=") + path + " ");
+        simd::Path expected = simd::Path::plain;
+        ASSERT_TRUE(simd::choose_path(path, &expected));
+        const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "one") + "' --times 0",
+                                       std::string("ORVO_SIMD=") + path + " ");
+        EXPECT_EQ(run.out, std::string("orvo-render: path ") + simd::path_name(expected) + "\n") << path;
+    }
+}
+
+TEST(RenderProgram, UnknownSimdPathIsRefusedWithOneLine) {
+    TempDir dir;
+    write_assets(dir.path);
+    for (const char* value : {"bogus", "", "AVX2", "avx2 "}) {
+        const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "none") + "' --times 0",
+                                       std::string("ORVO_SIMD='") + value + "' ");
+        EXPECT_EQ(run.exit_code, 2) << "'" << value << "'";
+        EXPECT_EQ(run.err,
+                  std::string("orvo-render: ORVO_SIMD=") + value + " names no path (plain, sse2, avx2 or avx512)\n");
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(std::ifstream(dir / ("none/" + frame_name(0))).good());
     }
 }
 

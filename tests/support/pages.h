@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace test_support {
 

@@ -2,7 +2,7 @@
 // wrap at 2^32.
 #include <gtest/gtest.h>
 
-#include "platform/fake_log.h"
+#include "support/fake_log.h"
 #include "timing/timing.h"
 
 namespace {

@@ -55,23 +55,23 @@ Colour shade(Material material, Vec3 n) {
     const Vec3 reflected{2.0f * n.z * n.x, 2.0f * n.z * n.y, 2.0f * n.z * n.z - 1.0f};
     const float highlight = std::max(0.0f, dot(n, kHalf));
     switch (material) {
-    case Material::Gold:
-        // Polished: the mirrored sky keeps some of its blue.
-        return kGold * (0.08f + 0.42f * diffuse) + environment(reflected) * kGoldReflection +
-               Colour{1.0f, 0.95f, 0.85f} * std::pow(highlight, 60.0f);
-    case Material::GoldInside:
-        return kGold * (0.10f + 0.25f * facing);
-    case Material::Ruby:
-        return kRuby * (0.15f + 0.75f * diffuse) + environment(reflected) * 0.15f +
-               Colour{1.0f, 0.85f, 0.85f} * std::pow(highlight, 40.0f);
-    case Material::Velvet:  // royal blue; bright rim, dark core: the look of pile
-        return Colour{0.10f, 0.16f, 0.75f} * (0.15f + 0.6f * diffuse) + Colour{0.45f, 0.55f, 1.0f} * std::pow(1.0f - facing, 3.0f) * 0.6f;
-    case Material::Pearl:
-        return Colour{0.88f, 0.88f, 0.95f} * (0.5f + 0.5f * diffuse) + environment(reflected) * 0.25f +
-               Colour{1.0f, 1.0f, 1.0f} * std::pow(highlight, 30.0f);
-    case Material::Sapphire:
-        return kSapphire * (0.2f + 0.8f * diffuse) + Colour{0.6f, 0.8f, 1.0f} * std::pow(highlight, 25.0f) +
-               Colour{0.1f, 0.3f, 0.9f} * std::pow(1.0f - facing, 2.0f);
+        case Material::Gold:
+            // Polished: the mirrored sky keeps some of its blue.
+            return kGold * (0.08f + 0.42f * diffuse) + environment(reflected) * kGoldReflection +
+                   Colour{1.0f, 0.95f, 0.85f} * std::pow(highlight, 60.0f);
+        case Material::GoldInside: return kGold * (0.10f + 0.25f * facing);
+        case Material::Ruby:
+            return kRuby * (0.15f + 0.75f * diffuse) + environment(reflected) * 0.15f +
+                   Colour{1.0f, 0.85f, 0.85f} * std::pow(highlight, 40.0f);
+        case Material::Velvet:  // royal blue; bright rim, dark core: the look of pile
+            return Colour{0.10f, 0.16f, 0.75f} * (0.15f + 0.6f * diffuse) +
+                   Colour{0.45f, 0.55f, 1.0f} * std::pow(1.0f - facing, 3.0f) * 0.6f;
+        case Material::Pearl:
+            return Colour{0.88f, 0.88f, 0.95f} * (0.5f + 0.5f * diffuse) + environment(reflected) * 0.25f +
+                   Colour{1.0f, 1.0f, 1.0f} * std::pow(highlight, 30.0f);
+        case Material::Sapphire:
+            return kSapphire * (0.2f + 0.8f * diffuse) + Colour{0.6f, 0.8f, 1.0f} * std::pow(highlight, 25.0f) +
+                   Colour{0.1f, 0.3f, 0.9f} * std::pow(1.0f - facing, 2.0f);
     }
     return {};
 }
@@ -172,8 +172,8 @@ bool king(float x, float y, Colour* out) {
                     const float jx = kAxis + crown_radius(226.0f) * std::sin(a);
                     const float dx = (x - jx) / (9.0f * c), dy = (y - 226.0f) / 9.0f;
                     if (dx * dx + dy * dy < 1.0f) {
-                        const Vec3 jn = normalize({dx * 0.8f + std::sin(a) * 0.5f, dy * 0.8f,
-                                                   std::sqrt(1.0f - dx * dx - dy * dy) + 0.2f});
+                        const Vec3 jn = normalize(
+                            {dx * 0.8f + std::sin(a) * 0.5f, dy * 0.8f, std::sqrt(1.0f - dx * dx - dy * dy) + 0.2f});
                         *out = shade(k % 2 == 0 ? Material::Sapphire : Material::Ruby, jn);
                     }
                 }
@@ -276,7 +276,8 @@ Picture draw_king() {
     for (int y = 0; y < kKingHeight; ++y) {
         for (int x = 0; x < kKingWidth; ++x) {
             Colour sum{0.0f, 0.0f, 0.0f};
-            for (const auto& s : kSamples) sum = sum + scene(static_cast<float>(x) + 0.5f + s[0], static_cast<float>(y) + 0.5f + s[1]);
+            for (const auto& s : kSamples)
+                sum = sum + scene(static_cast<float>(x) + 0.5f + s[0], static_cast<float>(y) + 0.5f + s[1]);
             sum = sum * 0.25f;
             // Vignette, as on a print. No grain: the demo's shade map turns
             // pixel noise into static.

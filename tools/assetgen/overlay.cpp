@@ -54,8 +54,7 @@ float title_distance(float x, float y) {
 
 // Lit bevel: the surface tilts toward the outside within `width` pixels of
 // an edge of the shape given by its distance function.
-template <typename Distance>
-float bevel_light(Distance distance, float x, float y, float width) {
+template <typename Distance> float bevel_light(Distance distance, float x, float y, float width) {
     const float d = distance(x, y);
     if (d < -width) return 0.75f;
     const float gx = distance(x + 0.5f, y) - distance(x - 0.5f, y);
@@ -116,7 +115,8 @@ void draw_overlay(Picture* colour, Picture* mask) {
                 const float px = static_cast<float>(x) + 0.5f + s[0], py = static_cast<float>(y) + 0.5f + s[1];
                 Colour c{0.0f, 0.0f, 0.0f};
                 const float a = frame(px, py, &c);
-                const float shadow_shape = std::min(band_distance(px - 5.0f, py - 6.0f), plate_distance(px - 5.0f, py - 6.0f));
+                const float shadow_shape =
+                    std::min(band_distance(px - 5.0f, py - 6.0f), plate_distance(px - 5.0f, py - 6.0f));
                 const float shadow = 0.6f * (1.0f - smoothstep(-3.0f, 9.0f, shadow_shape));
                 sum = sum + c * a;
                 alpha += a + (1.0f - a) * shadow;

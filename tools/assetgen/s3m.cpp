@@ -32,7 +32,7 @@ std::vector<uint8_t> pack_pattern(const Pattern& pattern, int channels) {
     std::vector<uint8_t> packed(2, 0);  // room for the length word
     for (int row = 0; row < kRows; ++row) {
         for (int ch = 0; ch < channels; ++ch) {
-            const Cell& c = pattern.cells[static_cast<size_t>(row * channels + ch)];
+            const Cell& c = pattern.cells[static_cast<size_t>(row) * channels + ch];
             uint8_t what = static_cast<uint8_t>(ch);
             if (c.note != kNoNote || c.instrument != 0) what |= 32;
             if (c.volume >= 0) what |= 64;
@@ -73,7 +73,7 @@ std::vector<uint8_t> serialise(const Module& module) {
     out[0x31] = module.speed;
     out[0x32] = module.tempo;
     out[0x33] = static_cast<uint8_t>(0x80 | module.master_volume);  // stereo
-    out[0x35] = 252;  // a panning table follows the parapointers
+    out[0x35] = 252;                                                // a panning table follows the parapointers
     // Channel settings: left and right channels in turn, the rest unused.
     for (int ch = 0; ch < 32; ++ch) {
         out[0x40 + static_cast<size_t>(ch)] =
@@ -86,7 +86,8 @@ std::vector<uint8_t> serialise(const Module& module) {
     const size_t pattern_pointers = out.size();
     out.resize(out.size() + 2 * patterns, 0);
     for (int ch = 0; ch < 32; ++ch) {
-        out.push_back(ch < module.channels ? static_cast<uint8_t>(0x20 | (module.panning[static_cast<size_t>(ch)] & 15)) : 0);
+        out.push_back(ch < module.channels ? static_cast<uint8_t>(0x20 | (module.panning[static_cast<size_t>(ch)] & 15))
+                                           : 0);
     }
 
     std::vector<size_t> headers;

@@ -27,15 +27,15 @@ struct Sample {
     std::vector<int8_t> pcm;
     uint32_t loop_start = 0;  // loop_end 0: the sample plays once
     uint32_t loop_end = 0;
-    uint8_t volume = 64;      // 0..64
-    uint32_t c2spd = 8363;    // playback rate in Hz on middle C
+    uint8_t volume = 64;    // 0..64
+    uint32_t c2spd = 8363;  // playback rate in Hz on middle C
 };
 
 struct Cell {
     uint8_t note = kNoNote;
-    uint8_t instrument = 0;   // 1-based, 0 none
-    int8_t volume = -1;       // 0..64, -1 none
-    uint8_t command = 0;      // effect(), 0 none
+    uint8_t instrument = 0;  // 1-based, 0 none
+    int8_t volume = -1;      // 0..64, -1 none
+    uint8_t command = 0;     // effect(), 0 none
     uint8_t info = 0;
 };
 
@@ -45,11 +45,11 @@ struct Pattern {
 
 struct Module {
     std::string title;
-    int channels = 0;          // 1..kMaxChannels
-    uint8_t speed = 6;         // ticks per row
-    uint8_t tempo = 125;       // beats per minute
+    int channels = 0;     // 1..kMaxChannels
+    uint8_t speed = 6;    // ticks per row
+    uint8_t tempo = 125;  // beats per minute
     uint8_t global_volume = 64;
-    uint8_t master_volume = 48;  // mixer amplification, 16..127
+    uint8_t master_volume = 48;    // mixer amplification, 16..127
     std::vector<uint8_t> panning;  // per channel, 0 left .. 15 right
     std::vector<uint8_t> orders;   // pattern numbers
     std::vector<Sample> samples;

@@ -121,7 +121,8 @@ s3m::Sample make_bass() {
 template <typename Voice>
 s3m::Sample make_looped(const char* name, uint32_t attack, uint32_t loop, double swell, uint8_t volume, Voice voice) {
     std::vector<double> w(attack + loop);
-    for (size_t n = 0; n < w.size(); ++n) w[n] = voice(static_cast<double>(n)) * std::min(1.0, static_cast<double>(n) / swell);
+    for (size_t n = 0; n < w.size(); ++n)
+        w[n] = voice(static_cast<double>(n)) * std::min(1.0, static_cast<double>(n) / swell);
     s3m::Sample s = to_sample(name, w, kPitchedRate, volume);
     s.loop_start = attack;
     s.loop_end = attack + loop;
@@ -162,9 +163,9 @@ s3m::Sample make_bell() {
 // ---- Harmony and melody ----------------------------------------------------
 
 struct Chord {
-    int bass;     // root in the bass octave
-    int pad[3];   // close voicing around middle C
-    int arp[4];   // broken chord an octave and more above
+    int bass;    // root in the bass octave
+    int pad[3];  // close voicing around middle C
+    int arp[4];  // broken chord an octave and more above
 };
 const Chord kAm{45, {57, 60, 64}, {69, 72, 76, 81}};
 const Chord kF{41, {57, 60, 65}, {65, 69, 72, 77}};
@@ -183,27 +184,34 @@ struct Note {
 };
 using Phrase = std::vector<Note>;
 
-const Phrase kMelodyA = {{0, 69, 3},  {3, 72, 3},  {6, 76, 4},  {10, 74, 2}, {12, 72, 4}, {16, 69, 6},
-                         {22, 72, 2}, {24, 77, 6}, {30, 76, 2}, {32, 76, 4}, {36, 79, 4}, {40, 76, 2},
-                         {42, 74, 2}, {44, 72, 4}, {48, 74, 6}, {54, 71, 2}, {56, 67, 4}, {60, 71, 2},
-                         {62, 74, 2}};
-const Phrase kMelodyB = {{0, 76, 3},  {3, 81, 3},  {6, 79, 2},  {8, 76, 4},  {12, 72, 2}, {14, 74, 2},
-                         {16, 72, 4}, {20, 69, 4}, {24, 72, 2}, {26, 77, 2}, {28, 81, 4}, {32, 79, 6},
-                         {38, 76, 2}, {40, 72, 4}, {44, 76, 2}, {46, 79, 2}, {48, 71, 4}, {52, 74, 4},
-                         {56, 79, 8}};
-const Phrase kChorusTune = {{0, 81, 4},  {4, 79, 2},  {6, 77, 2},  {8, 76, 4},  {12, 77, 4}, {16, 79, 6},
-                            {22, 74, 2}, {24, 71, 4}, {28, 74, 4}, {32, 76, 4}, {36, 79, 4}, {40, 83, 4},
+const Phrase kMelodyA = {{0, 69, 3},  {3, 72, 3},  {6, 76, 4},  {10, 74, 2}, {12, 72, 4}, {16, 69, 6}, {22, 72, 2},
+                         {24, 77, 6}, {30, 76, 2}, {32, 76, 4}, {36, 79, 4}, {40, 76, 2}, {42, 74, 2}, {44, 72, 4},
+                         {48, 74, 6}, {54, 71, 2}, {56, 67, 4}, {60, 71, 2}, {62, 74, 2}};
+const Phrase kMelodyB = {{0, 76, 3},  {3, 81, 3},  {6, 79, 2},  {8, 76, 4},  {12, 72, 2}, {14, 74, 2}, {16, 72, 4},
+                         {20, 69, 4}, {24, 72, 2}, {26, 77, 2}, {28, 81, 4}, {32, 79, 6}, {38, 76, 2}, {40, 72, 4},
+                         {44, 76, 2}, {46, 79, 2}, {48, 71, 4}, {52, 74, 4}, {56, 79, 8}};
+const Phrase kChorusTune = {{0, 81, 4},  {4, 79, 2},  {6, 77, 2},   {8, 76, 4},  {12, 77, 4}, {16, 79, 6},
+                            {22, 74, 2}, {24, 71, 4}, {28, 74, 4},  {32, 76, 4}, {36, 79, 4}, {40, 83, 4},
                             {44, 81, 2}, {46, 79, 2}, {48, 81, 12}, {60, 76, 2}, {62, 79, 2}};
-const Phrase kChorusAnswer = {{0, 81, 3},  {3, 84, 3},  {6, 81, 2},  {8, 79, 4},  {12, 77, 4}, {16, 79, 4},
-                              {20, 83, 4}, {24, 86, 4}, {28, 83, 4}, {32, 83, 6}, {38, 79, 2}, {40, 76, 4},
-                              {44, 79, 2}, {46, 83, 2}, {48, 81, 16}};
+const Phrase kChorusAnswer = {{0, 81, 3},  {3, 84, 3},  {6, 81, 2},  {8, 79, 4},  {12, 77, 4},
+                              {16, 79, 4}, {20, 83, 4}, {24, 86, 4}, {28, 83, 4}, {32, 83, 6},
+                              {38, 79, 2}, {40, 76, 4}, {44, 79, 2}, {46, 83, 2}, {48, 81, 16}};
 const Phrase kBridgeTune = {{0, 77, 8},  {8, 74, 8},  {16, 76, 12}, {28, 72, 4},
                             {32, 72, 8}, {40, 69, 8}, {48, 71, 8},  {56, 68, 8}};
 
 // ---- Arrangement -----------------------------------------------------------
 
-enum Channel { kKickChannel, kSnareChannel, kHatChannel, kBassChannel, kLeadChannel, kEchoChannel,
-               kBellChannel, kPadChannel, kChannels = kPadChannel + 3 };
+enum Channel {
+    kKickChannel,
+    kSnareChannel,
+    kHatChannel,
+    kBassChannel,
+    kLeadChannel,
+    kEchoChannel,
+    kBellChannel,
+    kPadChannel,
+    kChannels = kPadChannel + 3
+};
 const uint8_t kPanning[kChannels] = {7, 8, 10, 7, 6, 12, 3, 2, 8, 13};
 
 enum class Drums { None, Hats, Pulse, Groove, Drive };
@@ -222,7 +230,7 @@ struct Section {
 
 using Grid = s3m::Pattern;
 
-s3m::Cell& cell(Grid& grid, int row, int channel) { return grid.cells[static_cast<size_t>(row * kChannels + channel)]; }
+s3m::Cell& cell(Grid& grid, int row, int channel) { return grid.cells[static_cast<size_t>(row) * kChannels + channel]; }
 
 void play(Grid& grid, int row, int channel, int midi, uint8_t instrument, int volume) {
     s3m::Cell& c = cell(grid, row, channel);
@@ -277,9 +285,11 @@ void write_bass(Grid& grid, const Section& s) {
             play(grid, base + 10, kBassChannel, root, kBass, 40);
         } else if (s.bass == Bass::Groove) {
             // Root, octave and fifth; the short ones are cut after four ticks.
-            static const struct { int step, interval, volume; bool cut; } kLine[] = {
-                {0, 0, 56, false}, {3, 0, 40, true}, {6, 12, 44, true}, {8, 0, 52, false},
-                {10, 7, 42, false}, {12, 0, 48, true}, {14, 12, 40, true}};
+            static const struct {
+                int step, interval, volume;
+                bool cut;
+            } kLine[] = {{0, 0, 56, false},  {3, 0, 40, true},  {6, 12, 44, true}, {8, 0, 52, false},
+                         {10, 7, 42, false}, {12, 0, 48, true}, {14, 12, 40, true}};
             for (const auto& n : kLine) {
                 play(grid, base + n.step, kBassChannel, root + n.interval, kBass, n.volume);
                 if (n.cut) command(grid, base + n.step, kBassChannel, 'S', 0xC4);
@@ -327,16 +337,20 @@ void write_harmony(Grid& grid, const Section& s, bool drums_busy) {
 
 Grid arrange(const Section& s) {
     Grid grid;
-    grid.cells.resize(static_cast<size_t>(s3m::kRows * kChannels));
+    grid.cells.resize(static_cast<size_t>(s3m::kRows) * kChannels);
     write_drums(grid, s);
     write_bass(grid, s);
     write_harmony(grid, s, s.drums == Drums::Groove || s.drums == Drums::Drive);
     // A note held over from the previous pattern ends where this one has no
     // part for its channel.
-    if (s.lead != nullptr) write_lead(grid, *s.lead, kLeadChannel, 0, 46);
-    else cell(grid, 0, kLeadChannel).note = s3m::kNoteCut;
-    if (s.lead != nullptr && s.echo) write_lead(grid, *s.lead, kEchoChannel, 3, 18);
-    else cell(grid, 0, kEchoChannel).note = s3m::kNoteCut;
+    if (s.lead != nullptr)
+        write_lead(grid, *s.lead, kLeadChannel, 0, 46);
+    else
+        cell(grid, 0, kLeadChannel).note = s3m::kNoteCut;
+    if (s.lead != nullptr && s.echo)
+        write_lead(grid, *s.lead, kEchoChannel, 3, 18);
+    else
+        cell(grid, 0, kEchoChannel).note = s3m::kNoteCut;
     return grid;
 }
 
@@ -353,19 +367,19 @@ std::vector<uint8_t> compose_song() {
     module.samples = {make_kick(), make_snare(), make_hat(), make_bass(), make_lead(), make_pad(), make_bell()};
 
     const Section sections[] = {
-        {kVerse, Drums::Hats, Bass::None, nullptr, false, true, false, false},              // intro
-        {kVerse, Drums::Pulse, Bass::Long, nullptr, false, false, false, false},            // intro, pulse
-        {kVerse, Drums::Groove, Bass::Groove, nullptr, false, false, false, false},         // verse: loop point
+        {kVerse, Drums::Hats, Bass::None, nullptr, false, true, false, false},       // intro
+        {kVerse, Drums::Pulse, Bass::Long, nullptr, false, false, false, false},     // intro, pulse
+        {kVerse, Drums::Groove, Bass::Groove, nullptr, false, false, false, false},  // verse: loop point
         {kVerse, Drums::Groove, Bass::Groove, &kMelodyA, false, false, false, false},
         {kVerse, Drums::Groove, Bass::Groove, &kMelodyB, true, false, true, false},
-        {kChorus, Drums::Drive, Bass::Groove, &kChorusTune, true, false, false, false},     // chorus
+        {kChorus, Drums::Drive, Bass::Groove, &kChorusTune, true, false, false, false},  // chorus
         {kChorus, Drums::Drive, Bass::Groove, &kChorusAnswer, true, false, true, false},
-        {kBridge, Drums::Hats, Bass::Long, nullptr, false, false, false, false},            // bridge
+        {kBridge, Drums::Hats, Bass::Long, nullptr, false, false, false, false},  // bridge
         {kBridge, Drums::Hats, Bass::Long, &kBridgeTune, true, false, false, true},
-        {kVerse, Drums::Groove, Bass::Groove, &kMelodyA, true, false, false, false},        // verse again
+        {kVerse, Drums::Groove, Bass::Groove, &kMelodyA, true, false, false, false},  // verse again
         {kChorus, Drums::Drive, Bass::Groove, &kChorusTune, true, false, false, false},
         {kChorus, Drums::Drive, Bass::Groove, &kChorusAnswer, true, false, true, false},
-        {kVerse, Drums::Groove, Bass::Groove, &kMelodyB, true, false, true, false},         // outro
+        {kVerse, Drums::Groove, Bass::Groove, &kMelodyB, true, false, true, false},  // outro
     };
     for (const Section& s : sections) {
         module.orders.push_back(static_cast<uint8_t>(module.patterns.size()));

@@ -1,7 +1,7 @@
 // File writers: baseline JPEG through libjpeg's compressor, raw bytes for the
 // song. Errors come back as one line of text instead of ending the process.
-#include <csetjmp>
 #include <cerrno>
+#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 

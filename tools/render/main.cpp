@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/frame_chain.h"
-#include "driver/frame_store.h"
-#include "image/image.h"
+#include "core/frame_store.h"
+#include "scene/scene.h"
+#include "simd/simd.h"
 #include "tools/render/render_options.h"
 
 namespace {
@@ -88,18 +88,16 @@ int main(int argc, char** argv) {
             break;
     }
 
+    simd::choose_at_start_up("orvo-render");
+    std::printf("orvo-render: path %s\n", simd::path_name(simd::active_path()));
+    std::fflush(stdout);
+
     // The demo's start-up, from the screen reference to the pictures; a bad
     // picture ends the run here with its line and exit code 1.
     frame_store::point_screen_at_page0();
     frame_store::clear_page(frame_store::screen());
     frame_store::clear_slots();
-    const std::string colour = in_directory(options.assets, "02.jpg");
-    const std::string mask = in_directory(options.assets, "02a.jpg");
-    const std::string king = in_directory(options.assets, "king.jpg");
-    image::load_colour_image_with_alpha_mask(colour.c_str(), mask.c_str(), 0);
-    image::resample_slot_into_page(0, 1);
-    image::load_colour_image(king.c_str(), 1);
-    image::resample_slot_into_page(1, 3);
+    scene::load_pictures(options.assets.c_str());
 
     if (!options.out.empty()) {
         std::error_code failed;
@@ -115,7 +113,7 @@ int main(int argc, char** argv) {
     const bool progress = count > kProgressFrames && isatty(STDERR_FILENO);
     char name[32];
     for (size_t n = 0; n < count; ++n) {
-        frame_chain::render_frame(options.times[n]);
+        scene::render_frame(options.times[n]);
         std::snprintf(name, sizeof name, "frame-%06zu.png", n);
         write_frame(in_directory(options.out, name), frame_store::screen());
         if (progress) std::fprintf(stderr, "\rorvo-render: frame %zu of %zu", n + 1, count);

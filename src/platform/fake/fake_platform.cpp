@@ -128,8 +128,8 @@ int32_t register_window_class(const char* class_name, WindowProcedure procedure)
     return 1;
 }
 
-Handle create_window(const char* class_name, const char* title, uint32_t style, int32_t x, int32_t y,
-                     int32_t width, int32_t height) {
+Handle create_window(const char* class_name, const char* title, uint32_t style, int32_t x, int32_t y, int32_t width,
+                     int32_t height) {
     record("create_window \"%s\" \"%s\" %#x %d %d %d %d", class_name, title, style, x, y, width, height);
     return platform_fake::kWindow;
 }
@@ -137,7 +137,8 @@ Handle create_window(const char* class_name, const char* title, uint32_t style, 
 void destroy_window(Handle window) { record("destroy_window %#lx", static_cast<unsigned long>(window)); }
 
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
-    record("set_exclusive_fullscreen %#lx %#lx", static_cast<unsigned long>(object), static_cast<unsigned long>(window));
+    record("set_exclusive_fullscreen %#lx %#lx", static_cast<unsigned long>(object),
+           static_cast<unsigned long>(window));
     return state.script.exclusive_result;
 }
 
@@ -180,8 +181,8 @@ int32_t get_back_buffer(Handle primary, Handle* back_buffer) {
     return state.script.back_buffer_result;
 }
 
-int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask,
-                         uint32_t* green_mask, uint32_t* blue_mask) {
+int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask, uint32_t* green_mask,
+                         uint32_t* blue_mask) {
     record("get_pixel_format %#lx", static_cast<unsigned long>(surface));
     if (state.script.pixel_format_result < 0) return state.script.pixel_format_result;
     *flags = state.script.format_flags;

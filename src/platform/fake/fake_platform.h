@@ -27,10 +27,10 @@ struct Script {
     int32_t back_buffer_result;
     int32_t pixel_format_result;
     uint32_t format_flags, bit_count, red_mask, green_mask, blue_mask;  // default: 0x40, 32-bit RGB
-    int32_t pitch;            // 0: width * bytes per pixel of the mode set
-    int failing_locks;        // the first N locks fail
-    int escape_after_polls;   // polls that report "up" before one reports "down"
-    uint32_t timer_now;       // the next reading; advances by timer_step after each
+    int32_t pitch;                                                      // 0: width * bytes per pixel of the mode set
+    int failing_locks;                                                  // the first N locks fail
+    int escape_after_polls;  // polls that report "up" before one reports "down"
+    uint32_t timer_now;      // the next reading; advances by timer_step after each
     uint32_t timer_step;
     uintptr_t song;           // what music_load_song returns; default 0x80
     intptr_t default_result;  // what default_window_procedure returns; default 0x77

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 // Each case runs in its own process (CTest), so the store starts as at program start.
 

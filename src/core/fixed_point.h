@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 namespace fixed_point {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "driver/frame_chain.h"
+#include "scene/scene.h"
 
 TEST(FrameParameters, AtTimeZero) {
-    const frame_chain::FrameParameters p = frame_chain::frame_parameters(0);
+    const scene::FrameParameters p = scene::frame_parameters(0);
     EXPECT_EQ(p.s, 220.0f);
     EXPECT_EQ(p.c, 420.0f);
     EXPECT_EQ(p.zoom, 220.0f * 0.01f + 2.0f);
@@ -16,7 +16,7 @@ TEST(FrameParameters, AtTimeZero) {
 
 TEST(FrameParameters, PrecisionsAndTruncation) {
     for (int32_t t : {1, 999, 3141, -5000, 123456, -2147483647 - 1, 2147483647}) {
-        const frame_chain::FrameParameters p = frame_chain::frame_parameters(t);
+        const scene::FrameParameters p = scene::frame_parameters(t);
         const double phase = t * 0.0005;
         EXPECT_EQ(p.phase, phase);
         EXPECT_EQ(p.s, static_cast<float>(std::sin(phase) * 200 + 220));

@@ -1,70 +1,15 @@
-// Lane helpers for the x86 fast paths, one overload per register width:
-// __m128i holds 4 pixels (SSE2), __m256i holds 8 (AVX2, and AVX-512 on
-// 256-bit registers, only where the file is compiled with them). Each kernel
-// is then written once as a template over the register type. Everything here
-// has internal linkage, so the SSE2, AVX2 and AVX-512 files never share one
-// compiled copy of a helper. (For the same reason the
-// AVX2 and AVX-512 files call no inline function or std template shared with
-// baseline code: the linker could keep their copy for every caller.)
+// The effects' lane kernels: the two-lane bilinear blend of
+// fixed_point::blend4 at each register width, with the weight helpers and the
+// pixel shuffles that the effects' kernels share. Written in the lane
+// vocabulary (simd/lanes.h), with the same internal linkage.
 #pragma once
 
-#include <immintrin.h>
-
-#include <cstdint>
-
-#include "driver/frame_store.h"
+#include "simd/lanes.h"
 
 namespace lanes {
 namespace {
 
-template <class V>
-inline constexpr int kPixels = static_cast<int>(sizeof(V) / sizeof(Pixel));
-
-template <class V> V load(const void* p);
-template <class V> V set1(uint32_t value);
-// Elements [first, last) of the kPixels<V> at p, the rest zero (not read).
-template <class V> V load_span(const Pixel* p, int first, int last);
-// Lane k set for bit k of bits, as what picks whole lanes of a V: a vector of
-// all-ones lanes, or a mask register (LaneMask<V>, below).
-template <class V> auto lane_mask(uint32_t bits);
-
 // ---- 4 pixels, SSE2 ----------------------------------------------------
-
-template <> inline __m128i load<__m128i>(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
-template <> inline __m128i set1<__m128i>(uint32_t value) { return _mm_set1_epi32(static_cast<int>(value)); }
-inline void store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
-
-inline __m128i add32(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
-inline __m128i sub32(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }
-inline __m128i add16(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
-inline __m128i sub16(__m128i a, __m128i b) { return _mm_sub_epi16(a, b); }
-inline __m128i mul16(__m128i a, __m128i b) { return _mm_mullo_epi16(a, b); }
-// Per 32-bit lane: low word * low word + high word * high word, signed.
-inline __m128i madd16(__m128i a, __m128i b) { return _mm_madd_epi16(a, b); }
-inline __m128i and_(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
-inline __m128i or_(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
-inline __m128i xor_(__m128i a, __m128i b) { return _mm_xor_si128(a, b); }
-inline __m128i cmpgt32(__m128i a, __m128i b) { return _mm_cmpgt_epi32(a, b); }
-template <int n> inline __m128i srl32(__m128i v) { return _mm_srli_epi32(v, n); }
-template <int n> inline __m128i sll32(__m128i v) { return _mm_slli_epi32(v, n); }
-template <int n> inline __m128i srl16(__m128i v) { return _mm_srli_epi16(v, n); }
-inline bool all_set(__m128i mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
-
-// Low 32 bits of each 32 x 32 product: SSE2 multiplies only the even lanes
-// into 64 bits, so the odd lanes go through a second multiply and the two
-// halves are interleaved back.
-inline __m128i mul32(__m128i a, __m128i b) {
-    const __m128i even = _mm_mul_epu32(a, b);
-    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
-    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
-}
-
-// Pixels to 16-bit words (each 32-bit lane < 65536), pixel order kept. The
-// signed pack saturates, so each word is sign-extended first: (x << 16) >>s 16
-// is the same 16 bits, and packs then returns them unchanged.
-inline __m128i pack32to16(__m128i a, __m128i b) {
-    return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
-}
 
 // Each pixel's top byte in both of its 16-bit words: (p >> 24) | (p >> 8 AND
 // 0xFF0000).
@@ -77,20 +22,6 @@ inline __m128i widen_lo(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si1
 inline __m128i grey_from_low_byte(__m128i w) {
     const __m128i g = _mm_and_si128(w, _mm_set1_epi32(0xFF));
     return _mm_or_si128(_mm_or_si128(g, _mm_slli_epi32(g, 8)), _mm_slli_epi32(g, 16));
-}
-inline __m128i select(__m128i mask, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
-
-// Four pixels to 3 bytes each (blue, green, red in memory order), in the low
-// 12 bytes. Per 64-bit half: q & 0xFFFFFF keeps pixel 0, (q >> 8) & 0xFFFFFF
-// << 24 moves pixel 1 down over the dropped top byte; the halves then meet at
-// byte 6.
-inline __m128i pack24(__m128i v) {
-    const __m128i low3 = _mm_set1_epi64x(0x0000000000FFFFFFll);
-    const __m128i high3 = _mm_set1_epi64x(0x0000FFFFFF000000ll);
-    const __m128i q = _mm_or_si128(_mm_and_si128(v, low3), _mm_and_si128(_mm_srli_epi64(v, 8), high3));
-    const __m128i lo = _mm_move_epi64(q);
-    const __m128i hi = _mm_slli_si128(_mm_srli_si128(q, 8), 6);
-    return _mm_or_si128(lo, hi);
 }
 
 // The two-lane bilinear blend of fixed_point::blend4 for four pixels at once:
@@ -137,33 +68,6 @@ inline __m128i bilinear(const Pixel* page, __m128i n, __m128i fx, __m128i fy) {
 // ---- 8 pixels, AVX2 ----------------------------------------------------
 
 #if defined(__AVX2__)
-template <> inline __m256i load<__m256i>(const void* p) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-}
-template <> inline __m256i set1<__m256i>(uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }
-inline void store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
-
-inline __m256i add32(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
-inline __m256i sub32(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
-inline __m256i add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
-inline __m256i sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
-inline __m256i mul16(__m256i a, __m256i b) { return _mm256_mullo_epi16(a, b); }
-inline __m256i madd16(__m256i a, __m256i b) { return _mm256_madd_epi16(a, b); }
-inline __m256i and_(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
-inline __m256i or_(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
-inline __m256i xor_(__m256i a, __m256i b) { return _mm256_xor_si256(a, b); }
-inline __m256i cmpgt32(__m256i a, __m256i b) { return _mm256_cmpgt_epi32(a, b); }
-template <int n> inline __m256i srl32(__m256i v) { return _mm256_srli_epi32(v, n); }
-template <int n> inline __m256i sll32(__m256i v) { return _mm256_slli_epi32(v, n); }
-template <int n> inline __m256i srl16(__m256i v) { return _mm256_srli_epi16(v, n); }
-inline bool all_set(__m256i mask) { return _mm256_movemask_epi8(mask) == -1; }
-inline __m256i mul32(__m256i a, __m256i b) { return _mm256_mullo_epi32(a, b); }
-
-// The 256-bit packs work per 128-bit half; the qword permute puts the pixels
-// back in order.
-inline __m256i pack32to16(__m256i a, __m256i b) {
-    return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
-}
 // One byte shuffle: byte 0 of each pixel to bytes 0, 1, 2, byte 3 cleared.
 inline __m256i grey_from_low_byte(__m256i w) {
     return _mm256_shuffle_epi8(w, _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,  //
@@ -174,16 +78,6 @@ inline __m256i alpha_words(__m256i p) {
     return _mm256_shuffle_epi8(p, _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1,  //
                                                    3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1));
 }
-// mask lanes are all ones or all zeros, so a byte blend selects whole lanes.
-inline __m256i select(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
-
-// Eight pixels to 24 bytes: each half drops its top bytes (12 bytes at its
-// bottom), then dwords 0-2 and 4-6 are joined.
-inline __m256i pack24(__m256i v) {
-    const __m256i drop_top = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, drop_top), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
-}
 
 // The same blend for eight pixels, from each pixel's two horizontal pairs
 // (n, n + 1) and (n + 640, n + 641) with the left and right bytes of each
@@ -192,8 +86,8 @@ inline __m256i pack24(__m256i v) {
 // vertical pass follows in 16-bit words (<= 255 * 256). The pairs sit as
 // [0 1 | 4 5] (a) and [2 3 | 6 7] (b) so that the per-half pack returns pixels
 // 0..7 in order.
-inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i wx,
-                           __m256i gy2, __m256i fy2) {
+inline __m256i blend_pairs(__m256i top_a, __m256i top_b, __m256i bottom_a, __m256i bottom_b, __m256i wx, __m256i gy2,
+                           __m256i fy2) {
     // Each pixel's dword doubled to a qword: its four channels' weights.
     const __m256i top_h_a = _mm256_maddubs_epi16(top_a, _mm256_unpacklo_epi32(wx, wx));
     const __m256i top_h_b = _mm256_maddubs_epi16(top_b, _mm256_unpackhi_epi32(wx, wx));
@@ -239,7 +133,7 @@ inline __m256i bilinear(const Pixel* page, __m256i n, __m256i fx, __m256i fy) {
 // from its own row, and cell + 1 its right neighbour. unpack*_epi8 of the left
 // and right pixels interleaves their bytes in the [0 1 | 4 5], [2 3 | 6 7]
 // order that blend_pairs takes.
-inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i wx, __m256i gy2, __m256i fy2) {
+inline __m256i bilinear_box3x4_dword_permutes(const Pixel* corner, __m256i cell, __m256i wx, __m256i gy2, __m256i fy2) {
     const __m128i row1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + kPageWidth));
     const __m256i upper = _mm256_inserti128_si256(
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(corner))), row1, 1);
@@ -260,7 +154,7 @@ inline __m256i bilinear_box(const Pixel* corner, __m256i cell, __m256i wx, __m25
 // dx + 4 * dy (dx, dy 0..2). Rows 0-1 and rows 2-3 each fill one register;
 // a neighbour is a dword permute of each, blended by whether its cell lies in
 // rows 2-3 (cell + 1 stays in the row of cell, cell + 4 is the row below).
-inline __m256i bilinear_box4x4(const Pixel* corner, __m256i cell, __m256i wx, __m256i gy2, __m256i fy2) {
+inline __m256i bilinear_box4x4_dword_permutes(const Pixel* corner, __m256i cell, __m256i wx, __m256i gy2, __m256i fy2) {
     auto row = [corner](int r) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth)); };
     const __m256i rows01 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(0)), row(1), 1);
     const __m256i rows23 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(2)), row(3), 1);
@@ -282,58 +176,10 @@ inline __m256i bilinear_box4x4(const Pixel* corner, __m256i cell, __m256i wx, __
                        fy2);
 }
 
-// Wavefront helpers (effects/radial_wavefront.h).
-inline __m256i maddubs(__m256i bytes, __m256i weights) { return _mm256_maddubs_epi16(bytes, weights); }
-// Bytes 0 and 2 of each lane from a, bytes 1 and 3 from b.
-inline __m256i select_bytes02(__m256i a, __m256i b) {
-    return _mm256_blendv_epi8(b, a, _mm256_set1_epi32(0x00FF00FF));
-}
-// Lanes of a where the mask is set, of b elsewhere.
-inline __m256i select_lanes(__m256i mask, __m256i a, __m256i b) { return _mm256_blendv_epi8(b, a, mask); }
-template <> inline auto lane_mask<__m256i>(uint32_t bits) {
-    const __m256i bit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
-    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), bit), bit);
-}
 // (rb >> 8) | (ag AND 0xFF00FF00): the two lanes of a 16-bit blend sum.
 inline __m256i merge_rb_ag(__m256i rb, __m256i ag) {
     const __m256i high_bytes = _mm256_set1_epi32(static_cast<int>(0xFF00FF00u));
     return _mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, high_bytes));
-}
-// Lane k takes lane k - 1 (lane 0 takes the last lane).
-inline __m256i lane_down(__m256i v) {
-    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6));
-}
-// In place: row k of the 8 x 8 block becomes column k.
-inline void transpose(__m256i (&m)[8]) {
-    __m256i a[8], b[8];
-    for (int i = 0; i < 8; i += 2) {
-        a[i] = _mm256_unpacklo_epi32(m[i], m[i + 1]);
-        a[i + 1] = _mm256_unpackhi_epi32(m[i], m[i + 1]);
-    }
-    for (int i = 0; i < 8; i += 4) {
-        b[i] = _mm256_unpacklo_epi64(a[i], a[i + 2]);
-        b[i + 1] = _mm256_unpackhi_epi64(a[i], a[i + 2]);
-        b[i + 2] = _mm256_unpacklo_epi64(a[i + 1], a[i + 3]);
-        b[i + 3] = _mm256_unpackhi_epi64(a[i + 1], a[i + 3]);
-    }
-    // b[4g + k] holds, in its 128-bit half h, column 4h + k of rows 4g..4g+3.
-    for (int k = 0; k < 4; ++k) {
-        m[k] = _mm256_permute2x128_si256(b[k], b[4 + k], 0x20);
-        m[4 + k] = _mm256_permute2x128_si256(b[k], b[4 + k], 0x31);
-    }
-}
-// Elements [first, last) of the 8 at p; p itself may lie outside the page
-// when those elements don't.
-inline __m256i span_mask(int first, int last) {
-    const __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(first), index),
-                               _mm256_cmpgt_epi32(_mm256_set1_epi32(last), index));
-}
-template <> inline __m256i load_span<__m256i>(const Pixel* p, int first, int last) {
-    return _mm256_maskload_epi32(reinterpret_cast<const int*>(p), span_mask(first, last));
-}
-inline void store_span(Pixel* p, int first, int last, __m256i v) {
-    _mm256_maskstore_epi32(reinterpret_cast<int*>(p), span_mask(first, last), v);
 }
 #endif
 
@@ -370,10 +216,8 @@ inline __m256i y_fraction_words(__m256i v) {
 // another, so pmaddubsw with the pairs (16 - fx, fx) forms the horizontal
 // pass (<= 255 * 16), 16-bit multiplies the vertical one (<= 255 * 256), and
 // the two sums are blend4's RB and AG lanes: no pack or unpack follows.
-inline __m256i bilinear_box4(const Pixel* corner, __m256i cell4, __m256i wx, __m256i fy2) {
-    auto row = [corner](int r) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth));
-    };
+inline __m256i bilinear_box4x4_byte_permutes(const Pixel* corner, __m256i cell4, __m256i wx, __m256i fy2) {
+    auto row = [corner](int r) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner + r * kPageWidth)); };
     const __m256i rows01 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(0)), row(1), 1);
     const __m256i rows23 = _mm256_inserti128_si256(_mm256_castsi128_si256(row(2)), row(3), 1);
     // Each lane's low byte in all four of its bytes.
@@ -400,86 +244,19 @@ inline __m256i bilinear_box4(const Pixel* corner, __m256i cell4, __m256i wx, __m
 #endif
 
 // ---- 16 pixels, AVX-512 (BW) on 512-bit registers ------------------------
-//
-// GCC 12 warns of the undefined pass-through operand of several unmasked
-// 512-bit forms; their zero-masking forms with every lane set compile to the
-// same instructions.
 
 #if defined(__AVX512F__) && defined(__AVX512BW__)
-inline constexpr __mmask16 kAll16 = 0xFFFF;
-inline constexpr __mmask8 kAll8 = 0xFF;
-inline constexpr __mmask32 kAll32 = 0xFFFFFFFFu;
-
-template <> inline __m512i load<__m512i>(const void* p) { return _mm512_loadu_si512(p); }
-template <> inline __m512i set1<__m512i>(uint32_t value) { return _mm512_set1_epi32(static_cast<int>(value)); }
-inline void store(void* p, __m512i v) { _mm512_storeu_si512(p, v); }
-inline __m512i add16(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
-inline __m512i sub16(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
-inline __m512i mul16(__m512i a, __m512i b) { return _mm512_mullo_epi16(a, b); }
-inline __m512i and_(__m512i a, __m512i b) { return _mm512_and_si512(a, b); }
-inline __m512i or_(__m512i a, __m512i b) { return _mm512_or_si512(a, b); }
 inline __m512i alpha_words(__m512i p) {
     return _mm512_shuffle_epi8(p, _mm512_set4_epi32(static_cast<int>(0xFF0FFF0Fu), static_cast<int>(0xFF0BFF0Bu),
                                                     static_cast<int>(0xFF07FF07u), static_cast<int>(0xFF03FF03u)));
 }
-template <int n> inline __m512i srl32(__m512i v) { return _mm512_maskz_srli_epi32(kAll16, v, n); }
-template <int n> inline __m512i sll32(__m512i v) { return _mm512_maskz_slli_epi32(kAll16, v, n); }
-template <int n> inline __m512i srl16(__m512i v) { return _mm512_maskz_srli_epi16(kAll32, v, n); }
-
-inline __m512i maddubs(__m512i bytes, __m512i weights) { return _mm512_maddubs_epi16(bytes, weights); }
-inline __m512i select_bytes02(__m512i a, __m512i b) { return _mm512_mask_blend_epi8(0x5555555555555555ull, b, a); }
-inline __m512i select_lanes(__mmask16 mask, __m512i a, __m512i b) { return _mm512_mask_blend_epi32(mask, b, a); }
-template <> inline auto lane_mask<__m512i>(uint32_t bits) { return static_cast<__mmask16>(bits); }
 // 0xF8: a | (b & c).
 inline __m512i merge_rb_ag(__m512i rb, __m512i ag) {
     return _mm512_ternarylogic_epi32(srl16<8>(rb), ag, _mm512_set1_epi32(static_cast<int>(0xFF00FF00u)), 0xF8);
 }
-inline __m512i lane_down(__m512i v) { return _mm512_maskz_alignr_epi32(kAll16, v, v, 15); }
-inline void transpose(__m512i (&m)[16]) {
-    __m512i a[16], b[16];
-    for (int i = 0; i < 16; i += 2) {
-        a[i] = _mm512_maskz_unpacklo_epi32(kAll16, m[i], m[i + 1]);
-        a[i + 1] = _mm512_maskz_unpackhi_epi32(kAll16, m[i], m[i + 1]);
-    }
-    for (int i = 0; i < 16; i += 4) {
-        b[i] = _mm512_maskz_unpacklo_epi64(kAll8, a[i], a[i + 2]);
-        b[i + 1] = _mm512_maskz_unpackhi_epi64(kAll8, a[i], a[i + 2]);
-        b[i + 2] = _mm512_maskz_unpacklo_epi64(kAll8, a[i + 1], a[i + 3]);
-        b[i + 3] = _mm512_maskz_unpackhi_epi64(kAll8, a[i + 1], a[i + 3]);
-    }
-    // b[4g + k] holds, in its 128-bit lane L, column 4L + k of rows 4g..4g+3.
-    for (int k = 0; k < 4; ++k) {
-        const __m512i lo01 = _mm512_maskz_shuffle_i32x4(kAll16, b[k], b[4 + k], 0x44);
-        const __m512i hi01 = _mm512_maskz_shuffle_i32x4(kAll16, b[k], b[4 + k], 0xEE);
-        const __m512i lo23 = _mm512_maskz_shuffle_i32x4(kAll16, b[8 + k], b[12 + k], 0x44);
-        const __m512i hi23 = _mm512_maskz_shuffle_i32x4(kAll16, b[8 + k], b[12 + k], 0xEE);
-        m[k] = _mm512_maskz_shuffle_i32x4(kAll16, lo01, lo23, 0x88);
-        m[4 + k] = _mm512_maskz_shuffle_i32x4(kAll16, lo01, lo23, 0xDD);
-        m[8 + k] = _mm512_maskz_shuffle_i32x4(kAll16, hi01, hi23, 0x88);
-        m[12 + k] = _mm512_maskz_shuffle_i32x4(kAll16, hi01, hi23, 0xDD);
-    }
-}
-inline __mmask16 span_mask16(int first, int last) {
-    first = first < 0 ? 0 : first;
-    last = last > 16 ? 16 : last;
-    return first >= last ? __mmask16{0} : static_cast<__mmask16>((1u << last) - (1u << first));
-}
-template <> inline __m512i load_span<__m512i>(const Pixel* p, int first, int last) {
-    return _mm512_maskz_loadu_epi32(span_mask16(first, last), p);
-}
-inline void store_span(Pixel* p, int first, int last, __m512i v) {
-    _mm512_mask_storeu_epi32(p, span_mask16(first, last), v);
-}
 #endif
 
-// ---- shared --------------------------------------------------------------
-
-// a < bound as unsigned 32-bit numbers: flipping the sign bit of both turns
-// the unsigned order into the signed order that cmpgt compares.
-template <class V> inline V below(V a, uint32_t bound) {
-    const V sign = set1<V>(0x80000000u);
-    return cmpgt32(set1<V>(bound ^ 0x80000000u), xor_(a, sign));
-}
+// ---- every width ---------------------------------------------------------
 
 // Weight words of the blends, per pixel: x as the byte pairs (16 - fx, fx)
 // twice, since 16 + fx * 255 = (16 - fx) + (fx << 8); y as a 16-bit word
@@ -492,14 +269,6 @@ template <class V> inline V x_weight_words(V fx) {
     return or_(w, sll32<16>(w));
 }
 template <class V> inline V y_weight_words(V w) { return or_(w, sll32<16>(w)); }
-
-template <class V> using LaneMask = decltype(lane_mask<V>(0));
-
-// 0, 1, 2, ... in the lanes.
-template <class V> inline V lane_index() {
-    alignas(32) static constexpr uint32_t kIndex[8] = {0, 1, 2, 3, 4, 5, 6, 7};
-    return load<V>(kIndex);
-}
 
 }  // namespace
 }  // namespace lanes

@@ -26,8 +26,6 @@ inline std::vector<std::string> fake_log_of(const std::vector<std::string>& name
     return lines;
 }
 
-inline int fake_log_count(const std::string& name) {
-    return static_cast<int>(fake_log_of({name}).size());
-}
+inline int fake_log_count(const std::string& name) { return static_cast<int>(fake_log_of({name}).size()); }
 
 }  // namespace test_support

@@ -1,5 +1,5 @@
 // Frame store: the pages are static storage, zero at program start.
-#include "driver/frame_store.h"
+#include "core/frame_store.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +21,7 @@ Pixel* page(int n) { return state.pages + n * kPagePixels; }
 
 Pixel* screen() { return state.screen; }
 
-void point_screen_at_page0() { state.screen = page(0); }
+void point_screen_at_page0() { state.screen = page(kScreenPage); }
 
 void clear_page(Pixel* target) { std::memset(target, 0, sizeof(Pixel) * kPagePixels); }
 

@@ -2,8 +2,8 @@
 // damaged on purpose, in a fresh temporary directory per test.
 #pragma once
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,8 +16,7 @@ namespace test_pictures {
 using Bytes = std::vector<uint8_t>;
 
 // Runs write(c) on a compressor whose output goes to memory; returns the bytes.
-template <class Write>
-Bytes compress_to_memory(Write write) {
+template <class Write> Bytes compress_to_memory(Write write) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -35,8 +34,8 @@ Bytes compress_to_memory(Write write) {
 // samples: h rows of w * components bytes, top row first. file_space is the
 // colour space written into the file (JCS_UNKNOWN: the library's default for
 // in_space). No chroma subsampling, so small pictures stay close to exact.
-inline Bytes encode_jpeg(int w, int h, int components, J_COLOR_SPACE in_space, const uint8_t* samples,
-                         int quality = 95, J_COLOR_SPACE file_space = JCS_UNKNOWN) {
+inline Bytes encode_jpeg(int w, int h, int components, J_COLOR_SPACE in_space, const uint8_t* samples, int quality = 95,
+                         J_COLOR_SPACE file_space = JCS_UNKNOWN) {
     return compress_to_memory([&](jpeg_compress_struct& c) {
         c.image_width = static_cast<JDIMENSION>(w);
         c.image_height = static_cast<JDIMENSION>(h);

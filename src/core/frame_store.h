@@ -25,12 +25,19 @@ struct ImageSlot {
 
 namespace frame_store {
 
-// Start of page n (0 screen, 1 overlay, 2 rotozoom target, 3 picture); page n
-// begins n * kPagePixels after page 0. n must be 0..3.
+// The pages' roles, by number.
+inline constexpr int kScreenPage = 0;          // composed and presented
+inline constexpr int kOverlayPage = 1;         // the alpha-masked picture
+inline constexpr int kRotozoomTargetPage = 2;  // the rotozoomer's output
+inline constexpr int kPicturePage = 3;         // the picture that is rotozoomed
+
+// Start of page n (one of the roles above); page n begins n * kPagePixels
+// after page 0. n must be 0..3.
 Pixel* page(int n);
 
 // The page that is composed and presented. Null until point_screen_at_page0().
 Pixel* screen();
+// Points the screen reference at the screen page.
 void point_screen_at_page0();
 
 // Sets all 307,200 pixels of the page to 0.

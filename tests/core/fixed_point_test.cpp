@@ -4,7 +4,7 @@
 #include <limits>
 #include <random>
 
-#include "effects/fixed_point.h"
+#include "core/fixed_point.h"
 #include "support/pages.h"
 
 using test_support::reference_blend;
@@ -33,6 +33,29 @@ TEST(Blend, WeightComesFromBits12To15) {
     EXPECT_EQ(fixed_point::weight4(0x00017FFF), 7u);
     EXPECT_EQ(fixed_point::weight4(0x0001F000), 15u);
     EXPECT_EQ(fixed_point::whole(0x027EFFFF), 638);
+}
+
+// Through a volatile, so the conversions run here rather than being folded
+// by the compiler.
+double at_run_time(double value) {
+    volatile double held = value;
+    return held;
+}
+
+TEST(Blend, TruncationSaturatesRightAtTheInt32Bounds) {
+    using fixed_point::truncate_to_int;
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483647.0)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483647.999)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483648.0)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483648.5)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(2147483649.0)), 2147483647);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483648.0)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483648.999)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483649.0)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483649.5)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-2147483650.0)), -2147483647 - 1);
+    EXPECT_EQ(truncate_to_int(at_run_time(-0.9)), 0);
+    EXPECT_EQ(truncate_to_int(at_run_time(std::numeric_limits<double>::quiet_NaN())), 0);
 }
 
 TEST(Blend, TruncationIsDefinedForEveryDouble) {

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs clang-tidy (the checks in .clang-tidy) over the sources of src/ and
+# tools/ as BUILD_DIR compiles them; any finding fails.
+# Usage: check-tidy.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "${1:?usage: check-tidy.sh BUILD_DIR}" && pwd)
+cd "$(dirname "$0")/.."
+command -v clang-tidy >/dev/null || { echo "check-tidy: clang-tidy is missing (scripts/install-deps.sh)" >&2; exit 1; }
+[ -f "$build/compile_commands.json" ] || { echo "check-tidy: no compile_commands.json in $build" >&2; exit 1; }
+
+jobs=$(nproc)
+[ "$jobs" -gt 2 ] && jobs=2
+git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs -P "$jobs" -n 4 clang-tidy -p "$build" --quiet
+echo "tidy: no findings in src/ and tools/"
