@@ -42,10 +42,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo_song_compare: can't read %s or %s\n", argv[1], argv[2]);
         return 2;
     }
-    openmpt_module* song = openmpt_module_create_from_memory2(song_bytes.data(), song_bytes.size(),
-                                                              openmpt_log_func_silent, nullptr,
-                                                              openmpt_error_func_ignore, nullptr, nullptr, nullptr,
-                                                              nullptr);
+    openmpt_module* song =
+        openmpt_module_create_from_memory2(song_bytes.data(), song_bytes.size(), openmpt_log_func_silent, nullptr,
+                                           openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
     if (!song) {
         std::fprintf(stderr, "orvo_song_compare: %s is not a song libopenmpt reads\n", argv[1]);
         return 2;
@@ -73,7 +72,8 @@ int main(int argc, char** argv) {
         if (leading && std::abs(left) <= kDither && std::abs(right) <= kDither) continue;
         if (leading) {
             // The first sound on both sides, found the same way.
-            while (p < played_frames && std::abs(played[2 * p]) <= kDither && std::abs(played[2 * p + 1]) <= kDither) ++p;
+            while (p < played_frames && std::abs(played[2 * p]) <= kDither && std::abs(played[2 * p + 1]) <= kDither)
+                ++p;
             if (p == played_frames) break;
         }
         leading = false;

@@ -7,8 +7,8 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <libopenmpt/libopenmpt.h>
 #include <fcntl.h>
+#include <libopenmpt/libopenmpt.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -89,8 +89,7 @@ uint64_t monotonic_ns() {
 
 void sleep_ns(uint64_t ns) {
     timespec wait{static_cast<time_t>(ns / 1000000000u), static_cast<long>(ns % 1000000000u)};
-    while (nanosleep(&wait, &wait) != 0) {
-    }
+    while (nanosleep(&wait, &wait) != 0) {}
 }
 
 // The bit count the display interface reports: whole bytes, so the 15-bit
@@ -154,8 +153,8 @@ bool renders_through_software_gl(SDL_Renderer* renderer) {
     constexpr unsigned kGlRenderer = 0x1F01;
     const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
     const char* name = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
-    return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
-                    std::strstr(name, "Software Rasterizer"));
+    return name &&
+           (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") || std::strstr(name, "Software Rasterizer"));
 }
 
 // The renderer SDL prefers, unless that is GL on a software rasterizer: it
@@ -185,8 +184,7 @@ bool shows_nothing(const char* driver) {
 // client with no compositor, ALSA with no sound card), and the user is to
 // see at most the demo's one line; the reason comes back through
 // SDL_GetError.
-template <typename Call>
-auto with_stderr_quiet(Call call) {
+template <typename Call> auto with_stderr_quiet(Call call) {
     std::fflush(stderr);
     const int saved = dup(STDERR_FILENO);
     const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -373,8 +371,8 @@ int32_t get_back_buffer(Handle primary, Handle* back_buffer) {
     return 0;
 }
 
-int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask,
-                         uint32_t* green_mask, uint32_t* blue_mask) {
+int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask, uint32_t* green_mask,
+                         uint32_t* blue_mask) {
     if (surface != kPrimary && surface != kBackBuffer) return failure("no surface");
     const uint32_t format = state.desktop.format;
     int bpp = 0;
@@ -470,17 +468,10 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
                 return 1;
             case SDL_WINDOWEVENT_FOCUS_LOST:
             case SDL_WINDOWEVENT_MINIMIZED:
-            case SDL_WINDOWEVENT_HIDDEN:
-                *message = kMessageActivateApp;
-                return 1;
-            case SDL_WINDOWEVENT_CLOSE:
-                *message = kMessageClose;
-                return 1;
-            case SDL_WINDOWEVENT_ENTER:
-                *message = kMessageSetCursor;
-                return 1;
-            default:
-                continue;
+            case SDL_WINDOWEVENT_HIDDEN: *message = kMessageActivateApp; return 1;
+            case SDL_WINDOWEVENT_CLOSE: *message = kMessageClose; return 1;
+            case SDL_WINDOWEVENT_ENTER: *message = kMessageSetCursor; return 1;
+            default: continue;
         }
     }
     return 0;
