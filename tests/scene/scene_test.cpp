@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "core/frame_store.h"
 #include "scene/scene.h"
 
 TEST(FrameParameters, AtTimeZero) {
@@ -29,4 +32,25 @@ TEST(FrameParameters, PrecisionsAndTruncation) {
         EXPECT_GE(p.light_column, 20);
         EXPECT_LE(p.light_row, 420);
     }
+}
+
+// The scene carries the shadow grid's noise from frame to frame: each frame
+// advances it 300 steps, and a frame replayed from the same seed and time is
+// the same frame.
+TEST(SceneFrames, EachFrameAdvancesTheNoiseAndReplaysFromItsSeed) {
+    frame_store::point_screen_at_page0();
+    Pixel* picture = frame_store::page(frame_store::kPicturePage);
+    for (int n = 0; n < kPagePixels; ++n) picture[n] = static_cast<Pixel>(n * 2654435761u);
+    scene::set_shadow_grid_seed(0);
+    scene::render_frame(1234);
+    uint32_t want = 0;
+    for (int n = 0; n < 300; ++n) want = want * 1103515245u + 12345u;
+    EXPECT_EQ(scene::shadow_grid_seed(), want);
+    const std::vector<Pixel> first(frame_store::screen(), frame_store::screen() + kPagePixels);
+
+    scene::render_frame(1234);
+    EXPECT_FALSE(std::equal(first.begin(), first.end(), frame_store::screen())) << "the noise moved on";
+    scene::set_shadow_grid_seed(0);
+    scene::render_frame(1234);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), frame_store::screen()));
 }
