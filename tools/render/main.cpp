@@ -1,6 +1,7 @@
 // orvo-render: the demo's start-up picture path and frame chain without a
-// screen, writing each frame as a PNG file. Frames are rendered in one run,
-// in order, so frame n is what the demo shows as its n-th frame at that time.
+// screen, writing each frame as a PNG file, or all of them with the song as
+// one video. Frames are rendered in one run, in order, so frame n is what the
+// demo shows as its n-th frame at that time.
 #include <png.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "driver/frame_store.h"
 #include "image/image.h"
 #include "tools/render/render_options.h"
+#include "tools/render/video_capture.h"
 
 namespace {
 
@@ -100,6 +102,12 @@ int main(int argc, char** argv) {
     image::resample_slot_into_page(0, 1);
     image::load_colour_image(king.c_str(), 1);
     image::resample_slot_into_page(1, 3);
+
+    if (!options.video.empty()) {
+        const int code = video_capture::capture(options, in_directory(options.assets, "s.s3m"));
+        frame_store::free_slots();
+        return code;
+    }
 
     if (!options.out.empty()) {
         std::error_code failed;
