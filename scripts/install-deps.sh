@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libjpeg62-turbo-dev libpng-dev libsdl2-dev libopenmpt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
 )
 if [ "${1:-}" = "--test" ]; then
   # Whole-program tests: a real X server, key presses, screenshots, audio checks.
