@@ -14,6 +14,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 #include <libopenmpt/libopenmpt.h>
+#include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -45,6 +47,21 @@ using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// CPU time of the calling thread: a stage's own cost, whatever else the
+// machine is running.
+double thread_cpu_seconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+double process_cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::atomic<bool> stop_signalled{false};
@@ -202,11 +219,12 @@ bool open_output(const render_options::Options& options, bool with_audio, Output
     return true;
 }
 
-// Seconds each stage spent, for --stats.
+// CPU seconds each stage spent, for --stats. The H.264 encoder's share,
+// spread over x264's threads, is what is left of the process's CPU time.
 struct Stages {
     double frame_chain;
     double conversion;
-    double video_encoder;
+    double video_calls;  // the main thread's part of the H.264 encoder
     double audio;
     double writing;
 };
@@ -214,7 +232,7 @@ struct Stages {
 // Sends frame (null: the end) and writes every packet the encoder has ready.
 bool encode(Output* out, AVCodecContext* codec, AVStream* stream, const AVFrame* frame, Stages* stages,
             double* encoder_seconds, std::string* why) {
-    const Clock::time_point began = Clock::now();
+    const double began = thread_cpu_seconds();
     int code = avcodec_send_frame(codec, frame);
     double writing = 0;
     while (code >= 0) {
@@ -223,12 +241,12 @@ bool encode(Output* out, AVCodecContext* codec, AVStream* stream, const AVFrame*
         if (code < 0) break;
         av_packet_rescale_ts(out->packet, codec->time_base, stream->time_base);
         out->packet->stream_index = stream->index;
-        const Clock::time_point write_began = Clock::now();
+        const double write_began = thread_cpu_seconds();
         code = av_interleaved_write_frame(out->format, out->packet);
-        writing += seconds_since(write_began);
+        writing += thread_cpu_seconds() - write_began;
     }
     stages->writing += writing;
-    *encoder_seconds += seconds_since(began) - writing;
+    *encoder_seconds += thread_cpu_seconds() - began - writing;
     if (code < 0 && code != AVERROR(EAGAIN) && code != AVERROR_EOF) return *why = av_reason(code), false;
     return true;
 }
@@ -258,7 +276,7 @@ void skip_song_to(openmpt_module* song, int32_t start) {
 bool write_audio(Output* out, Track* track, int64_t until, bool last, Stages* stages, std::string* why) {
     const int frame_size = out->audio->frame_size;
     while (track->written < until) {
-        const Clock::time_point began = Clock::now();
+        const double began = thread_cpu_seconds();
         const int64_t left_over = until - track->written;
         if (left_over < frame_size && !last) break;
         const int count = static_cast<int>(left_over < frame_size ? left_over : frame_size);
@@ -281,7 +299,7 @@ bool write_audio(Output* out, Track* track, int64_t until, bool last, Stages* st
         std::memset(right + silent + got, 0, sizeof(float) * (wanted - got));
         out->sound->pts = track->written;
         track->written += count;
-        stages->audio += seconds_since(began);
+        stages->audio += thread_cpu_seconds() - began;
         if (!encode(out, out->audio, out->audio_stream, out->sound, stages, &stages->audio, why)) return false;
     }
     return true;
@@ -308,14 +326,15 @@ void render_frames(Output* out, Ring* ring, int32_t start, int32_t fps, int64_t 
             if (ring->quit) return;
         }
         if (stop_signalled.load()) break;
-        Clock::time_point began = Clock::now();
+        double began = thread_cpu_seconds();
         frame_chain::render_frame(static_cast<int32_t>(start + n * 1000 / fps));
-        stages->frame_chain += seconds_since(began);
-        began = Clock::now();
+        const double rendered = thread_cpu_seconds();
+        stages->frame_chain += rendered - began;
+        began = rendered;
         AVFrame* frame = out->ring[n % kRing];
         if (av_frame_make_writable(frame) < 0) break;
         sws_scale(out->scaler, source, source_stride, 0, kPageHeight, frame->data, frame->linesize);
-        stages->conversion += seconds_since(began);
+        stages->conversion += thread_cpu_seconds() - began;
         std::lock_guard<std::mutex> held(ring->lock);
         ++ring->produced;
         ring->changed.notify_all();
@@ -325,16 +344,23 @@ void render_frames(Output* out, Ring* ring, int32_t start, int32_t fps, int64_t 
     ring->changed.notify_all();
 }
 
-void print_stats(int64_t frames, double whole, const Stages& stages, bool audio) {
-    const auto fps = [&](double seconds) { return seconds > 0 ? static_cast<double>(frames) / seconds : 0.0; };
-    std::fprintf(stderr, "orvo-render: %lld frames in %.2f s: %.1f fps for the whole capture\n",
-                 static_cast<long long>(frames), whole, fps(whole));
-    std::fprintf(stderr, "orvo-render:   frame chain    %8.1f fps (render thread)\n", fps(stages.frame_chain));
-    std::fprintf(stderr, "orvo-render:   RGB to YUV     %8.1f fps (render thread)\n", fps(stages.conversion));
-    std::fprintf(stderr, "orvo-render:   H.264 encoder  %8.1f fps (main thread waiting on x264's threads)\n",
-                 fps(stages.video_encoder));
-    if (audio) std::fprintf(stderr, "orvo-render:   song and AAC   %8.1f fps (main thread)\n", fps(stages.audio));
-    std::fprintf(stderr, "orvo-render:   MP4 writing    %8.1f fps (main thread)\n", fps(stages.writing));
+// Each stage as frames per second of one core's CPU time, so the figures
+// hold on a busy machine too; the whole capture by the wall clock.
+void print_stats(int64_t frames, double wall, double cpu, const Stages& stages, bool audio) {
+    const auto line = [&](const char* stage, double seconds, const char* where) {
+        std::fprintf(stderr, "orvo-render:   %-14s %6.2f ms a frame = %7.1f fps on one core (%s)\n", stage,
+                     seconds * 1000 / static_cast<double>(frames),
+                     seconds > 0 ? static_cast<double>(frames) / seconds : 0.0, where);
+    };
+    std::fprintf(stderr, "orvo-render: %lld frames in %.2f s: %.1f fps for the whole capture, %.2f ms of CPU a frame\n",
+                 static_cast<long long>(frames), wall, static_cast<double>(frames) / wall,
+                 cpu * 1000 / static_cast<double>(frames));
+    line("frame chain", stages.frame_chain, "render thread");
+    line("RGB to YUV", stages.conversion, "render thread");
+    const double others = stages.frame_chain + stages.conversion + stages.audio + stages.writing;
+    line("H.264 encoder", cpu - others, "x264's threads and the main thread");
+    if (audio) line("song and AAC", stages.audio, "main thread");
+    line("MP4 writing", stages.writing, "main thread");
 }
 
 }  // namespace
@@ -394,6 +420,7 @@ int capture(const render_options::Options& options, const std::string& song_path
     Stages rendering{}, encoding{};
     Ring ring{};
     const Clock::time_point began = Clock::now();
+    const double cpu_began = process_cpu_seconds();
     std::thread renderer(render_frames, &out, &ring, options.start, options.fps, frames, &rendering);
 
     bool failed = false;
@@ -407,7 +434,7 @@ int capture(const render_options::Options& options, const std::string& song_path
         }
         AVFrame* frame = out.ring[done % kRing];
         frame->pts = done;
-        failed = !encode(&out, out.video, out.video_stream, frame, &encoding, &encoding.video_encoder, &why);
+        failed = !encode(&out, out.video, out.video_stream, frame, &encoding, &encoding.video_calls, &why);
         if (!failed) {
             // Packets out: the encoder holds no reference to the ring's frame.
             std::lock_guard<std::mutex> held(ring.lock);
@@ -442,14 +469,14 @@ int capture(const render_options::Options& options, const std::string& song_path
             failed = !write_audio(&out, &track, end, true, &encoding, &why) ||
                      !encode(&out, out.audio, out.audio_stream, nullptr, &encoding, &encoding.audio, &why);
         }
-        failed = failed || !encode(&out, out.video, out.video_stream, nullptr, &encoding, &encoding.video_encoder, &why);
+        failed = failed || !encode(&out, out.video, out.video_stream, nullptr, &encoding, &encoding.video_calls, &why);
         int code = 0;
         if (!failed && (code = av_write_trailer(out.format)) < 0) failed = true, why = av_reason(code);
         if (!failed && (code = avio_closep(&out.format->pb)) < 0) failed = true, why = av_reason(code);
     }
     close_output(&out);
     if (song != nullptr) openmpt_module_destroy(song);
-    const double whole = seconds_since(began);
+    const double wall = seconds_since(began), cpu = process_cpu_seconds() - cpu_began;
     sigaction(SIGINT, &old_int, nullptr);
     sigaction(SIGTERM, &old_term, nullptr);
 
@@ -478,7 +505,7 @@ int capture(const render_options::Options& options, const std::string& song_path
         Stages all = encoding;
         all.frame_chain = rendering.frame_chain;
         all.conversion = rendering.conversion;
-        print_stats(frames, whole, all, song != nullptr);
+        print_stats(frames, wall, cpu, all, song != nullptr);
     }
     return 0;
 }
