@@ -322,6 +322,24 @@ TEST(VideoForms, PositiveStartAndTheMaster) {
     EXPECT_LE(std::abs(lag), kRate * 3 / 1000) << lag << " samples";
 }
 
+// Past the song's end (1:44 for the generated one) the sound goes on as the
+// demo's does, looping, and still lines up with libopenmpt's own render.
+TEST(VideoForms, SoundStaysOnTheClockThroughTheLoop) {
+    TempDir dir;
+    const Outcome out = render(dir, "--assets '" + kAssets + "' --video '" + (dir / "long.mp4") + "' --fps 1 --duration 110");
+    ASSERT_EQ(out.exit_code, 0) << out.err;
+    const Decoded video = decode(dir / "long.mp4");
+    ASSERT_EQ(video.frames.size(), 110u);
+    ASSERT_NEAR(double(video.right.size()), 110.0 * kRate, kRate);
+    const std::vector<float> expected = song_from_start(110 * kRate, true);
+    for (size_t second : {size_t(5), size_t(107)}) {
+        const size_t from = second * kRate;
+        EXPECT_GT(rms(video.right, from, from + kRate / 4), 0.01) << second << " s";
+        const int lag = best_lag(video.right, expected, from, from + kRate / 4, kRate / 50);
+        EXPECT_LE(std::abs(lag), kRate * 3 / 1000) << second << " s: " << lag << " samples";
+    }
+}
+
 // Without a song: a video without sound, one line saying so; and no length
 // to go by without --duration.
 TEST(VideoForms, NoSongGivesNoAudioTrack) {

@@ -264,7 +264,7 @@ struct Track {
 void skip_song_to(openmpt_module* song, int32_t start) {
     static float left[4096], right[4096];
     int64_t skip = (static_cast<int64_t>(start) * kSampleRate + 500) / 1000;
-    while (skip > 0) {
+    while (skip > 0 && !stop_signalled.load()) {
         const size_t count = static_cast<size_t>(skip < 4096 ? skip : 4096);
         if (openmpt_module_read_float_stereo(song, kSampleRate, count, left, right) == 0) break;
         skip -= static_cast<int64_t>(count);
@@ -392,9 +392,20 @@ int capture(const render_options::Options& options, const std::string& song_path
         std::fprintf(stderr, "orvo-render: can't write \"%s\": it is a directory\n", options.video.c_str());
         return 1;
     }
+    // From the first byte of the file on, a stop signal ends the capture in
+    // order: the file is finished or removed, never left broken.
+    struct sigaction stop{};
+    stop.sa_handler = on_stop_signal;
+    stop.sa_flags = SA_RESTART;
+    struct sigaction old_int{}, old_term{};
+    sigaction(SIGINT, &stop, &old_int);
+    sigaction(SIGTERM, &stop, &old_term);
+
     Output out{};
-    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_level(AV_LOG_QUIET);  // failures are reported in orvo-render's own one line
     if (!open_output(options, song != nullptr, &out, &why)) {
+        sigaction(SIGINT, &old_int, nullptr);
+        sigaction(SIGTERM, &old_term, nullptr);
         close_output(&out);
         if (out.opened) std::remove(out.part.c_str());
         if (song != nullptr) openmpt_module_destroy(song);
@@ -407,13 +418,6 @@ int capture(const render_options::Options& options, const std::string& song_path
         if (options.start > 0) skip_song_to(song, options.start);
         if (options.start < 0) track.silent_samples = (-static_cast<int64_t>(options.start) * kSampleRate + 500) / 1000;
     }
-
-    struct sigaction stop{};
-    stop.sa_handler = on_stop_signal;
-    stop.sa_flags = SA_RESTART;
-    struct sigaction old_int{}, old_term{};
-    sigaction(SIGINT, &stop, &old_int);
-    sigaction(SIGTERM, &stop, &old_term);
 
     const bool show_progress = isatty(STDERR_FILENO) != 0;
     char line[160];
