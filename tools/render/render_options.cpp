@@ -30,7 +30,7 @@ constexpr const char* kUsage =
     "\"s.s3m\" from the assets folder as AAC (44100 Hz stereo) on the same clock, silent before\n"
     "time 0. There --fps defaults to 60, --duration to the song's length and --start to 0.\n"
     "  --crf N             constant quality, 0 (best) to 51 (default 18; 0 with --master)\n"
-    "  --preset NAME       encoder speed: ultrafast, superfast (default), veryfast, faster, fast,\n"
+    "  --preset NAME       encoder speed: ultrafast (default), superfast, veryfast, faster, fast,\n"
     "                      medium, slow, slower, veryslow\n"
     "  --master            4:4:4 chroma at CRF 0 (lossless in YUV), for editing further\n"
     "  --stats             each stage's frames per second on stderr at the end\n"

@@ -40,7 +40,7 @@ constexpr int kSampleRate = 44100;
 constexpr int kRing = 6;  // frames the render thread may be ahead
 constexpr long kLargestSong = 64L << 20;
 constexpr int kDefaultCrf = 18;
-constexpr const char* kDefaultPreset = "superfast";
+constexpr const char* kDefaultPreset = "ultrafast";
 constexpr int kAudioBitRate = 192000;
 
 using Clock = std::chrono::steady_clock;
