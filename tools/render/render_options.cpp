@@ -33,7 +33,7 @@ constexpr const char* kUsage =
     "  --preset NAME       encoder speed: ultrafast (default), superfast, veryfast, faster, fast,\n"
     "                      medium, slow, slower, veryslow\n"
     "  --master            4:4:4 chroma at CRF 0 (lossless in YUV), for editing further\n"
-    "  --stats             each stage's frames per second on stderr at the end\n"
+    "  --stats             the capture's speed and each stage's CPU time a frame, on stderr at the end\n"
     "\n"
     "At most 1000000 frames per run. Exit codes: 0 done, 1 a picture or an output file failed,\n"
     "2 bad arguments, 130 a video interrupted (Ctrl+C: it says whether the file was kept).\n";
