@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libsdl2-dev libopenmpt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   clang-format clang-tidy
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
 )
 if [ "${1:-}" = "--test" ]; then
   # Whole-program tests: a real X server, key presses, screenshots, audio checks.

@@ -43,6 +43,44 @@ TEST(RenderOptions, FpsAndDurationGiveFlooredTimesWhileNIsBelowTheirProduct) {
     EXPECT_EQ(times_of({"--fps", "1000", "--duration", "1000"}).size(), 1000000u);  // the cap itself
 }
 
+TEST(RenderOptions, VideoFormDefaultsAndSettings) {
+    render_options::Options options;
+    std::string error;
+    ASSERT_EQ(parse({"--video", "Orvo.MP4"}, &options, &error), render_options::kRender) << error;
+    EXPECT_EQ(options.video, "Orvo.MP4");
+    EXPECT_TRUE(options.times.empty());
+    EXPECT_EQ(options.fps, 60);
+    EXPECT_EQ(options.duration_ms, 0);  // the song's length
+    EXPECT_EQ(options.start, 0);
+    EXPECT_EQ(options.crf, -1);
+    EXPECT_EQ(options.preset, "");
+    EXPECT_FALSE(options.master || options.stats);
+
+    options = {};
+    ASSERT_EQ(parse({"--stats", "--video", "v.mp4", "--fps", "25", "--duration", "2.5", "--start", "-300", "--crf", "0",
+                     "--preset", "slow", "--master", "--assets", "a"},
+                    &options, &error),
+              render_options::kRender)
+        << error;
+    EXPECT_EQ(options.fps, 25);
+    EXPECT_EQ(options.duration_ms, 2500);
+    EXPECT_EQ(options.start, -300);
+    EXPECT_EQ(options.crf, 0);
+    EXPECT_EQ(options.preset, "slow");
+    EXPECT_TRUE(options.master && options.stats);
+    EXPECT_EQ(options.assets, "a");
+}
+
+TEST(RenderOptions, FrameCountsAndTheirLimits) {
+    int64_t frames = 0;
+    std::string error;
+    EXPECT_TRUE(render_options::count_frames(60, 103999, 0, &frames, &error));
+    EXPECT_EQ(frames, 6240);  // n x 1000 < 60 x 103999
+    EXPECT_FALSE(render_options::count_frames(1000, 1000001, 0, &frames, &error));
+    EXPECT_FALSE(render_options::count_frames(1, 2000, INT32_MAX - 999, &frames, &error));
+    EXPECT_TRUE(render_options::count_frames(1, 2000, INT32_MAX - 1000, &frames, &error));
+}
+
 TEST(RenderOptions, HelpWinsAnywhere) {
     render_options::Options options;
     std::string error;
@@ -90,6 +128,22 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         {"--fps", "25", "--duration", "1", "--start", "x"},
         {"--fps", "1", "--duration", "2", "--start", "2147483000"},  // second frame beyond 32 bits
         {"--times", "1", "--out", ""},
+        {"--times", "1", "--crf", "18"},  // encoder settings without --video
+        {"--fps", "25", "--duration", "1", "--master"},
+        {"--video", ""},
+        {"--video", "v.avi"},
+        {"--video", "mp4"},
+        {"--video", "v.mp4", "--times", "0"},
+        {"--video", "v.mp4", "--out", "o"},
+        {"--video", "v.mp4", "--fps", "0"},
+        {"--video", "v.mp4", "--duration", "0"},
+        {"--video", "v.mp4", "--duration", "16667"},  // 1,000,020 frames at 60 fps
+        {"--video", "v.mp4", "--crf", "52"},
+        {"--video", "v.mp4", "--crf", "-1"},
+        {"--video", "v.mp4", "--preset", "placebo"},
+        {"--video", "v.mp4", "--preset", ""},
+        {"--video", "v.mp4", "--master", "--master"},
+        {"--video", "v.mp4", "--start", "2147483647", "--duration", "1"},
     };
     for (const auto& args : refused) {
         render_options::Options options;

@@ -1,6 +1,7 @@
 // orvo-render: the demo's start-up picture path and frame chain without a
-// screen, writing each frame as a PNG file. Frames are rendered in one run,
-// in order, so frame n is what the demo shows as its n-th frame at that time.
+// screen, writing each frame as a PNG file, or all of them with the song as
+// one video. Frames are rendered in one run, in order, so frame n is what the
+// demo shows as its n-th frame at that time.
 #include <png.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "scene/scene.h"
 #include "simd/simd.h"
 #include "tools/render/render_options.h"
+#include "tools/render/video_capture.h"
 
 namespace {
 
@@ -43,8 +45,8 @@ void write_frame(const std::string& path, const Pixel* page) {
         std::fprintf(stderr, "orvo-render: can't open \"%s\" for writing: %s\n", path.c_str(), std::strerror(errno));
         std::exit(1);
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(path.c_str()), on_png_error,
-                                              on_png_warning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(path.c_str()), on_png_error, on_png_warning);
     png_infop info = png_create_info_struct(png);
     if (png == nullptr || info == nullptr) on_png_error(png, "out of memory");
     png_init_io(png, file);
@@ -78,14 +80,11 @@ int main(int argc, char** argv) {
     render_options::Options options;
     std::string error;
     switch (render_options::parse_arguments(argc, argv, &options, &error)) {
-        case render_options::kHelp:
-            std::fputs(render_options::usage(), stdout);
-            return 0;
+        case render_options::kHelp: std::fputs(render_options::usage(), stdout); return 0;
         case render_options::kBadArguments:
             std::fprintf(stderr, "orvo-render: %s\n%s", error.c_str(), render_options::usage());
             return 2;
-        case render_options::kRender:
-            break;
+        case render_options::kRender: break;
     }
 
     simd::choose_at_start_up("orvo-render");
@@ -98,6 +97,12 @@ int main(int argc, char** argv) {
     frame_store::clear_page(frame_store::screen());
     frame_store::clear_slots();
     scene::load_pictures(options.assets.c_str());
+
+    if (!options.video.empty()) {
+        const int code = video_capture::capture(options, in_directory(options.assets, "s.s3m"));
+        frame_store::free_slots();
+        return code;
+    }
 
     if (!options.out.empty()) {
         std::error_code failed;

@@ -2,6 +2,7 @@
 // (a leading minus where negative values make sense), no blanks, no overflow.
 #include "tools/render/render_options.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace render_options {
@@ -10,6 +11,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: orvo-render [--assets DIR] [--out DIR] --times MS[,MS...]\n"
     "       orvo-render [--assets DIR] [--out DIR] --fps N --duration SECONDS [--start MS]\n"
+    "       orvo-render [--assets DIR] --video FILE.mp4 [--fps N] [--duration SECONDS] [--start MS]\n"
+    "                   [--crf N] [--preset NAME] [--master] [--stats]\n"
     "\n"
     "Renders the demo's frames without a screen and writes frame n as OUT/frame-NNNNNN.png\n"
     "(640 x 480, 8-bit RGB). Frame n is the n-th frame of one run, so the shadow grid's\n"
@@ -23,8 +26,20 @@ constexpr const char* kUsage =
     "  --start MS          time of frame 0 (default 0); frame n is at START + floor(n x 1000 / N)\n"
     "  --help              this text\n"
     "\n"
-    "At most 1000000 frames per run. Exit codes: 0 done, 1 a picture or a frame file failed,\n"
-    "2 bad arguments.\n";
+    "--video writes one MP4 instead: H.264 (yuv420p, 640 x 480, constant N fps) with the song\n"
+    "\"s.s3m\" from the assets folder as AAC (44100 Hz stereo) on the same clock, silent before\n"
+    "time 0. There --fps defaults to 60, --duration to the song's length and --start to 0.\n"
+    "  --crf N             constant quality, 0 (best) to 51 (default 18; 0 with --master)\n"
+    "  --preset NAME       encoder speed: ultrafast (default), superfast, veryfast, faster, fast,\n"
+    "                      medium, slow, slower, veryslow\n"
+    "  --master            4:4:4 chroma at CRF 0 (lossless in YUV), for editing further\n"
+    "  --stats             the capture's speed and each stage's CPU time a frame, on stderr at the end\n"
+    "\n"
+    "At most 1000000 frames per run. Exit codes: 0 done, 1 a picture or an output file failed,\n"
+    "2 bad arguments, 130 a video interrupted (Ctrl+C: it says whether the file was kept).\n";
+
+constexpr const char* kPresets[] = {"ultrafast", "superfast", "veryfast", "faster",  "fast",
+                                    "medium",    "slow",      "slower",   "veryslow"};
 
 // A whole signed decimal integer within [low, high].
 bool parse_integer(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -84,17 +99,32 @@ struct Given {
     const char* fps;
     const char* duration;
     const char* start;
+    const char* video;
+    const char* crf;
+    const char* preset;
+    bool master;
+    bool stats;
 };
 
 bool collect(int argc, const char* const* argv, Given* given, std::string* error) {
     const struct {
         const char* name;
         const char* Given::*field;
-    } known[] = {{"--assets", &Given::assets},     {"--out", &Given::out}, {"--times", &Given::times},
-                 {"--fps", &Given::fps},           {"--duration", &Given::duration},
-                 {"--start", &Given::start}};
+    } known[] = {{"--assets", &Given::assets}, {"--out", &Given::out},           {"--times", &Given::times},
+                 {"--fps", &Given::fps},       {"--duration", &Given::duration}, {"--start", &Given::start},
+                 {"--video", &Given::video},   {"--crf", &Given::crf},           {"--preset", &Given::preset}};
+    const struct {
+        const char* name;
+        bool Given::*field;
+    } flags[] = {{"--master", &Given::master}, {"--stats", &Given::stats}};
     for (int i = 1; i < argc; ++i) {
         bool matched = false;
+        for (const auto& flag : flags) {
+            if (std::strcmp(argv[i], flag.name) != 0) continue;
+            if (given->*flag.field) return bad(error, std::string(flag.name) + " given twice");
+            given->*flag.field = true;
+            matched = true;
+        }
         for (const auto& option : known) {
             if (std::strcmp(argv[i], option.name) != 0) continue;
             if (i + 1 >= argc) return bad(error, std::string(option.name) + " needs a value");
@@ -108,11 +138,61 @@ bool collect(int argc, const char* const* argv, Given* given, std::string* error
     return true;
 }
 
+bool ends_in_mp4(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".mp4";
+}
+
+bool build_video(const Given& given, Options* options, std::string* error) {
+    if (given.out != nullptr || given.times != nullptr)
+        return bad(error, "--video can't be combined with --out or --times");
+    options->video = given.video;
+    if (options->video.empty()) return bad(error, "--video needs a file name");
+    if (!ends_in_mp4(options->video)) return bad(error, "--video writes MP4 only: the file name must end in .mp4");
+    int64_t value = 0;
+    if (given.fps != nullptr) {
+        if (!parse_integer(given.fps, 1, kMaxFps, &value))
+            return bad(error, "--fps needs a whole number from 1 to 1000");
+        options->fps = static_cast<int32_t>(value);
+    }
+    if (given.start != nullptr) {
+        if (!parse_integer(given.start, INT32_MIN, INT32_MAX, &value))
+            return bad(error, "--start needs signed 32-bit milliseconds");
+        options->start = static_cast<int32_t>(value);
+    }
+    if (given.duration != nullptr) {
+        if (!parse_seconds(given.duration, &options->duration_ms) || options->duration_ms == 0) {
+            return bad(error, "--duration needs seconds above 0 with at most three decimals");
+        }
+        int64_t frames = 0;
+        if (!count_frames(options->fps, options->duration_ms, options->start, &frames, error)) return false;
+    }
+    if (given.crf != nullptr) {
+        if (!parse_integer(given.crf, 0, kMaxCrf, &value)) return bad(error, "--crf needs a whole number from 0 to 51");
+        options->crf = static_cast<int32_t>(value);
+    }
+    if (given.preset != nullptr) {
+        for (const char* preset : kPresets) {
+            if (std::strcmp(given.preset, preset) == 0) options->preset = preset;
+        }
+        if (options->preset.empty()) return bad(error, std::string("unknown --preset \"") + given.preset + "\"");
+    }
+    options->master = given.master;
+    options->stats = given.stats;
+    return true;
+}
+
 bool build(const Given& given, Options* options, std::string* error) {
+    if (given.video == nullptr && (given.crf != nullptr || given.preset != nullptr || given.master || given.stats)) {
+        return bad(error, "--crf, --preset, --master and --stats go with --video only");
+    }
     if (given.assets != nullptr) {
         if (given.assets[0] == '\0') return bad(error, "--assets needs a directory");
         options->assets = given.assets;
     }
+    if (given.video != nullptr) return build_video(given, options, error);
     if (given.out != nullptr) {
         if (given.out[0] == '\0') return bad(error, "--out needs a directory");
         options->out = given.out;
@@ -137,16 +217,23 @@ bool build(const Given& given, Options* options, std::string* error) {
     if (given.start != nullptr && !parse_integer(given.start, INT32_MIN, INT32_MAX, &start)) {
         return bad(error, "--start needs signed 32-bit milliseconds");
     }
-    // n < fps * seconds  <=>  n * 1000 < fps * milliseconds.
-    const int64_t frames = (fps * milliseconds + 999) / 1000;
-    if (frames > kMaxFrames) return bad(error, "more than 1000000 frames");
-    if (start + (frames - 1) * 1000 / fps > INT32_MAX) return bad(error, "the last frame's time is beyond 32 bits");
+    int64_t frames = 0;
+    if (!count_frames(fps, milliseconds, start, &frames, error)) return false;
     options->times.reserve(static_cast<size_t>(frames));
     for (int64_t n = 0; n < frames; ++n) options->times.push_back(static_cast<int32_t>(start + n * 1000 / fps));
     return true;
 }
 
 }  // namespace
+
+bool count_frames(int64_t fps, int64_t milliseconds, int64_t start, int64_t* frames, std::string* error) {
+    // n < fps * seconds  <=>  n * 1000 < fps * milliseconds.
+    const int64_t count = (fps * milliseconds + 999) / 1000;
+    if (count > kMaxFrames) return bad(error, "more than 1000000 frames");
+    if (start + (count - 1) * 1000 / fps > INT32_MAX) return bad(error, "the last frame's time is beyond 32 bits");
+    *frames = count;
+    return true;
+}
 
 Parsed parse_arguments(int argc, const char* const* argv, Options* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {

@@ -1,5 +1,6 @@
-// orvo-render's command line: the two forms, strict number parsing, and the
-// list of clock times that a run renders, in rendering order.
+// orvo-render's command line: the two frame forms and the video form, strict
+// number parsing, and the list of clock times that a run renders, in
+// rendering order.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,25 @@ inline constexpr int32_t kMaxFps = 1000;
 struct Options {
     std::string assets;          // directory of the pictures; empty: the working directory
     std::string out;             // directory of the frames; empty: the working directory
-    std::vector<int32_t> times;  // frame n is rendered at times[n]
+    std::vector<int32_t> times;  // frame n is rendered at times[n]; empty in the video form
+
+    // The video form: frame n at start + floor(n x 1000 / fps).
+    std::string video;  // the MP4 file to write; empty: PNG frames
+    int32_t fps = 60;
+    int64_t duration_ms = 0;  // 0: the song's own length
+    int32_t start = 0;
+    int32_t crf = -1;     // -1: the default of the chosen chroma
+    std::string preset;   // empty: the default
+    bool master = false;  // 4:4:4 near-lossless instead of 4:2:0
+    bool stats = false;   // per-stage speed on stderr at the end
 };
+
+inline constexpr int32_t kMaxCrf = 51;
+
+// How many frames n < fps x milliseconds / 1000 there are, or false with a
+// reason in *error when that is beyond kMaxFrames or the last frame's time
+// beyond 32 bits.
+bool count_frames(int64_t fps, int64_t milliseconds, int64_t start, int64_t* frames, std::string* error);
 
 enum Parsed { kRender, kHelp, kBadArguments };
 
