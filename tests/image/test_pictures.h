@@ -11,6 +11,10 @@
 
 #include <jpeglib.h>
 
+#if defined(_WIN32)
+#include <io.h>
+#endif
+
 namespace test_pictures {
 
 using Bytes = std::vector<uint8_t>;
@@ -109,9 +113,14 @@ inline std::vector<uint8_t> pattern_rgb(int w, int h, uint32_t salt) {
 struct TempDir {
     std::string path;
     TempDir() {
+#if defined(_WIN32)
+        path = (std::filesystem::temp_directory_path() / "orvo-test-XXXXXX").string();
+        if (_mktemp_s(path.data(), path.size() + 1) != 0 || !std::filesystem::create_directory(path)) std::abort();
+#else
         const char* base = std::getenv("TMPDIR");
         path = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/orvo-test-XXXXXX";
         if (mkdtemp(path.data()) == nullptr) std::abort();
+#endif
     }
     ~TempDir() {
         std::error_code ignored;
