@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 
 #if defined(_WIN32)
-#include <io.h>
+#include <gtest/gtest.h>
 #endif
 
 namespace test_pictures {
@@ -114,8 +114,20 @@ struct TempDir {
     std::string path;
     TempDir() {
 #if defined(_WIN32)
-        path = (std::filesystem::temp_directory_path() / "orvo-test-XXXXXX").string();
-        if (_mktemp_s(path.data(), path.size() + 1) != 0 || !std::filesystem::create_directory(path)) std::abort();
+        // A death test's child process runs the test again from its start, so
+        // the folder is named by the test and its place in it, not by chance.
+        // Forward slashes, as in the paths the tests join and match.
+        static std::string test_name;
+        static int in_test = 0;
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+        in_test = name == test_name ? in_test + 1 : 0;
+        test_name = name;
+        path = (std::filesystem::temp_directory_path() / ("orvo-test-" + name + "-" + std::to_string(in_test)))
+                   .generic_string();
+        std::error_code failed;
+        std::filesystem::create_directories(path, failed);
+        if (failed) std::abort();
 #else
         const char* base = std::getenv("TMPDIR");
         path = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/orvo-test-XXXXXX";
