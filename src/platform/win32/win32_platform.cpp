@@ -166,8 +166,13 @@ Handle create_window(const char* class_name, const char* title, uint32_t style, 
 void destroy_window(Handle window) { DestroyWindow(window_of(window)); }
 
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
-    return result_of("SetCooperativeLevel (exclusive, fullscreen)",
-                     display_object(object)->SetCooperativeLevel(window_of(window), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN));
+    const int32_t result = result_of("SetCooperativeLevel (exclusive, fullscreen)",
+                                     display_object(object)->SetCooperativeLevel(window_of(window), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN));
+    // The window is made without a visible style. Windows' own DirectDraw
+    // takes the whole screen regardless, but wine's presents through the
+    // window: shown here, it covers the screen in both.
+    if (result >= 0) ShowWindow(window_of(window), SW_SHOW);
+    return result;
 }
 
 int32_t set_normal_cooperative_level(Handle object, Handle window) {
