@@ -17,3 +17,7 @@ for variant in release sanitize; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
+
+# --- Windows: the MinGW-w64 cross build and its tests under wine.
+echo "== windows build and tests (wine)" >&2
+./scripts/build-windows.sh --test

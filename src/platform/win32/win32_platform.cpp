@@ -35,6 +35,8 @@ struct Win32State {
     std::atomic<bool> stop_signal;
 
     WindowProcedure procedure;
+    int64_t last_flip;  // performance-counter ticks; 0 before the first flip
+    int64_t flip_spacing;  // ticks, found at the first flip
     MSG message;  // the last one fetched, translated and dispatched as it came
 
     // Music: the output device, its buffers and the mixing thread.
@@ -102,6 +104,29 @@ void stop_mixer() {
     state.mixer = nullptr;
     waveOutReset(state.device);  // hands every queued buffer back at once
     for (WAVEHDR& header : state.headers) waveOutUnprepareHeader(state.device, &header, sizeof header);
+}
+
+// Wine's DirectDraw queues a flip without waiting for the display (it
+// ignores the wait flag), and the frame loop would spin flat out. So flips are
+// also spaced at least one refresh period apart, less a millisecond, so that
+// a real wait for the display is never stretched.
+void space_flips() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    if (state.flip_spacing == 0) {
+        DEVMODEA mode{};
+        mode.dmSize = sizeof mode;
+        const bool known = EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1;
+        const int64_t rate = known ? mode.dmDisplayFrequency : 60;
+        state.flip_spacing = frequency.QuadPart / rate - frequency.QuadPart / 1000;
+    }
+    const int64_t since = now.QuadPart - state.last_flip;
+    if (state.last_flip != 0 && since >= 0 && since < state.flip_spacing) {
+        Sleep(static_cast<DWORD>((state.flip_spacing - since) * 1000 / frequency.QuadPart));
+        QueryPerformanceCounter(&now);
+    }
+    state.last_flip = now.QuadPart;
 }
 
 // A picture failure ends the process from inside start-up with no shut-down
@@ -248,7 +273,11 @@ int32_t lock_surface(Handle surface, uint8_t** bits, int32_t* pitch) {
 
 int32_t unlock_surface(Handle surface, uint8_t* bits) { return result_of("Unlock", surface_of(surface)->Unlock(bits)); }
 
-int32_t flip(Handle primary) { return result_of("Flip", surface_of(primary)->Flip(nullptr, DDFLIP_WAIT)); }
+int32_t flip(Handle primary) {
+    const int32_t result = result_of("Flip", surface_of(primary)->Flip(nullptr, DDFLIP_WAIT));
+    space_flips();
+    return result;
+}
 
 int32_t release_surface(Handle surface) { return static_cast<int32_t>(surface_of(surface)->Release()); }
 
