@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build's tests under wine, on this machine:
 #   run.sh OUT        (OUT = build/windows, as scripts/build-windows.sh leaves it)
-# - the executables import Windows' own DLLs only;
+# - the executables import Windows' own DLLs only and hold no aligned
+#   256/512-bit moves;
 # - the unit suite through CTest, wine as the emulator, on every SIMD path
 #   the processor has;
 # - orvo-render.exe writes the same frames as the Linux build's orvo-render;
@@ -46,6 +47,7 @@ timeout 180 "$wine" wineboot -i >/dev/null 2>&1 || { echo "FAIL: wineboot" >&2; 
 # One wineserver for the whole run, so each program starts in well under a second.
 wineserver -p 300
 check_imports
+check_vector_moves
 check_unit_suite
 check_golden_frames
 check_whole_program

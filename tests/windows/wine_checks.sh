@@ -23,6 +23,18 @@ check_imports() {
     grep -qi 'DLL Name: ddraw' "$work/imports" && fail "orvo.exe imports ddraw.dll"
 }
 
+# 64-bit MinGW keeps the stack 16-byte aligned only: an aligned move of a
+# 256- or 512-bit register to or from the stack would fault. The build has
+# the assembler turn every such move into an unaligned one.
+check_vector_moves() {
+    echo "== no aligned 256/512-bit moves" >&2
+    local exe count
+    for exe in "$out"/*.exe "$build"/tests/*.exe; do
+        count=$(x86_64-w64-mingw32-objdump -d "$exe" | grep -cE 'vmov(dqa|aps|apd)[0-9]*[[:space:]].*%[yz]mm')
+        [ "$count" -eq 0 ] || fail "$(basename "$exe") has $count aligned 256/512-bit moves"
+    done
+}
+
 check_unit_suite() {
     local path
     for path in "${simd_paths[@]}"; do
