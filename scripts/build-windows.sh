@@ -17,7 +17,8 @@ jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 dpkg-dev
   libgtest-dev cmake ninja-build)
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox binutils-mingw-w64-x86-64)
+  # wine draws through Mesa's software GL on Xvfb.
+  packages+=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox bc libgl1-mesa-dri)
 fi
 missing=()
 for p in "${packages[@]}"; do
