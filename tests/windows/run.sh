@@ -8,7 +8,8 @@
 # - orvo-render.exe writes the same frames as the Linux build's orvo-render;
 # - orvo.exe under Xvfb (640 x 480): the scene shows and the song is heard,
 #   Escape ends it with 0, a broken king.jpg and a screen with no usable
-#   mode give one line and 1, a 16-bit screen runs the RGB565 converter.
+#   mode give one line and 1, a 16-bit screen runs the RGB565 converter, and
+#   with no sound server the demo runs silently.
 # wine runs in a private, temporary prefix; every wait is bounded; the X
 # server, the sound server and wineserver are ended on the way out.
 set -uo pipefail
