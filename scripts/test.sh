@@ -17,3 +17,4 @@ for variant in release sanitize; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
+

@@ -1,7 +1,8 @@
 // The platform seam: every need of the display, clock, music and driver logic
 // from the operating system, as plain functions named by that need. A program
 // links exactly one backend (src/platform/sdl for the real demo on Linux,
-// src/platform/fake for tests); nothing here is virtual.
+// src/platform/win32 on Windows, src/platform/fake for tests); nothing here
+// is virtual.
 //
 // Rules for every function below, stated once:
 // - Everything is called on the program's one thread, except where a function

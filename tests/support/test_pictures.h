@@ -11,6 +11,10 @@
 
 #include <jpeglib.h>
 
+#if defined(_WIN32)
+#include <gtest/gtest.h>
+#endif
+
 namespace test_pictures {
 
 using Bytes = std::vector<uint8_t>;
@@ -108,9 +112,26 @@ inline std::vector<uint8_t> pattern_rgb(int w, int h, uint32_t salt) {
 struct TempDir {
     std::string path;
     TempDir() {
+#if defined(_WIN32)
+        // A death test's child process runs the test again from its start, so
+        // the folder is named by the test and its place in it, not by chance.
+        // Forward slashes, as in the paths the tests join and match.
+        static std::string test_name;
+        static int in_test = 0;
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+        in_test = name == test_name ? in_test + 1 : 0;
+        test_name = name;
+        path = (std::filesystem::temp_directory_path() / ("orvo-test-" + name + "-" + std::to_string(in_test)))
+                   .generic_string();
+        std::error_code failed;
+        std::filesystem::create_directories(path, failed);
+        if (failed) std::abort();
+#else
         const char* base = std::getenv("TMPDIR");
         path = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/orvo-test-XXXXXX";
         if (mkdtemp(path.data()) == nullptr) std::abort();
+#endif
     }
     ~TempDir() {
         std::error_code ignored;

@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# Cross-builds Orvo for 64-bit Windows into build/windows/: orvo.exe,
+# orvo-render.exe, the unit tests and the assets, all linked statically.
+# Debian has no Windows builds of libjpeg, libpng, zlib or libopenmpt, so
+# Debian's own source packages of them are fetched and built once, cached in
+# build/windows/deps/ under their version and flags; later runs take seconds.
+#   --test   also runs the Windows tests under wine (tests/windows/run.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$root/build/windows
+deps=$out/deps
+host=x86_64-w64-mingw32
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+
+# --- Debian packages: the posix-thread MinGW g++, wine, and source packages.
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 dpkg-dev
+  libgtest-dev cmake ninja-build)
+if [ "${1:-}" = "--test" ]; then
+  # wine draws through Mesa's software GL on Xvfb.
+  packages+=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox bc libgl1-mesa-dri)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+src_list=/etc/apt/sources.list.d/orvo-deb-src.sources
+if [ ! -f "$src_list" ]; then
+  # apt-get source needs deb-src entries: the same archives as the binaries.
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$src_list" >/dev/null
+  need_update=1
+fi
+if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
+  echo "Installing: ${missing[*]:-(source index only)}" >&2
+  $sudo apt-get update -qq
+  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=600 \
+    -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Both g++ flavours may be installed; the posix one has std::thread.
+cc=$(command -v $host-gcc-posix)
+cxx=$(command -v $host-g++-posix)
+export CC=$cc CXX=$cxx
+cflags="-O2"
+compiler_id=$($cxx -dumpfullversion)
+mkdir -p "$deps/src"
+
+# Prints the unpacked source folder of Debian's source package $1, fetching it
+# from bookworm itself (security updates of these have no source there).
+fetch_source() {
+  local pkg=$1 version
+  version=$(apt-get source --print-uris -qq "$pkg/bookworm" 2>/dev/null |
+    sed -n "s/^'[^ ]*_\([^_]*\)\.dsc'.*/\1/p" | sed 's/%2[bB]/+/g' | head -n1)
+  [ -n "$version" ] || { echo "build-windows: no Debian source package $pkg" >&2; exit 1; }
+  local dir=$deps/src/$pkg-$version
+  if [ ! -f "$dir/.unpacked" ]; then
+    rm -rf "$dir" && mkdir -p "$dir"
+    (cd "$dir" && apt-get source -qq "$pkg/bookworm" >/dev/null 2>"$dir.log") ||
+      { echo "build-windows: apt-get source $pkg failed (see $dir.log)" >&2; exit 1; }
+    touch "$dir/.unpacked"
+  fi
+  local tree
+  tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1)
+  echo "$tree"
+}
+
+source_version() { # pkg tree
+  local v
+  v=$(basename "$(dirname "$2")")
+  echo "${v#"$1"-}"
+}
+
+# The cache key of a library: package version, compiler and flags.
+prefix_for() { # name version
+  local key
+  key=$(printf '%s|%s|%s' "$2" "$compiler_id" "$cflags" | sha1sum | cut -c1-10)
+  echo "$deps/$1-$2-$key"
+}
+
+toolchain=$root/cmake/mingw-w64.cmake
+
+build_cmake_library() { # name pkg extra-cmake-args...
+  local name=$1 pkg=$2 tree; shift 2
+  tree=$(fetch_source "$pkg")
+  build_cmake_tree "$name" "$(source_version "$pkg" "$tree")" "$tree" "$@"
+}
+
+build_cmake_tree() { # name version source-tree extra-cmake-args...
+  local name=$1 version=$2 tree=$3 prefix; shift 3
+  prefix=$(prefix_for "$name" "$version")
+  if [ ! -f "$prefix/.done" ]; then
+    echo "== building $name ($version) for Windows" >&2
+    rm -rf "$prefix" "$prefix.build"
+    nice cmake -S "$tree" -B "$prefix.build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
+      -DCMAKE_PREFIX_PATH="$deps/prefix" "$@" >"$prefix.log" 2>&1 &&
+      nice cmake --build "$prefix.build" -j "$jobs" >>"$prefix.log" 2>&1 &&
+      cmake --install "$prefix.build" >>"$prefix.log" 2>&1 ||
+      { echo "build-windows: $name failed, see $prefix.log" >&2; exit 1; }
+    rm -rf "$prefix.build"
+    touch "$prefix/.done"
+  fi
+  link_into_prefix "$prefix"
+}
+
+# One merged prefix of headers and static libraries for the Orvo build.
+link_into_prefix() {
+  mkdir -p "$deps/prefix/include" "$deps/prefix/lib/pkgconfig"
+  cp -a "$1/include/." "$deps/prefix/include/"
+  find "$1" -name '*.a' -exec cp -a {} "$deps/prefix/lib/" \;
+  find "$1" -name '*.pc' -exec cp -a {} "$deps/prefix/lib/pkgconfig/" \;
+}
+
+rm -rf "$deps/prefix"
+# zlib: Debian's tree lacks the Windows resource file its CMake build wants,
+# and the library is a handful of C files.
+tree=$(fetch_source zlib)
+prefix=$(prefix_for zlib "$(source_version zlib "$tree")")
+if [ ! -f "$prefix/.done" ]; then
+  echo "== building zlib for Windows" >&2
+  rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build" "$prefix/lib" "$prefix/include"
+  cp "$tree/zlib.h" "$prefix/include/" && cp "$tree/zconf.h.in" "$prefix/include/zconf.h"
+  (cd "$prefix.build" &&
+    for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees \
+      trees uncompr zutil; do nice "$cc" $cflags -I"$prefix/include" -c "$tree/$f.c" -o "$f.o" || exit 1; done &&
+    $host-ar rcs "$prefix/lib/libz.a" ./*.o) >"$prefix.log" 2>&1 ||
+    { echo "build-windows: zlib failed, see $prefix.log" >&2; exit 1; }
+  rm -rf "$prefix.build"
+  touch "$prefix/.done"
+fi
+link_into_prefix "$prefix"
+build_cmake_library libpng libpng1.6 -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+  -DZLIB_ROOT="$deps/prefix" -DZLIB_LIBRARY="$deps/prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$deps/prefix/include"
+# Without nasm the plain C kernels are built; their output is the same.
+build_cmake_library libjpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+  -DWITH_SIMD=OFF
+# GoogleTest's sources ship in libgtest-dev.
+build_cmake_tree gtest "$(dpkg-query -W -f='${Version}' libgtest-dev)" /usr/src/googletest -DBUILD_GMOCK=ON \
+  -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
+
+# libopenmpt: autotools, every optional dependency off (or the host's zlib
+# and friends are picked up), no -g (the objects would be 100 MB).
+tree=$(fetch_source libopenmpt)
+version=$(source_version libopenmpt "$tree")
+prefix=$(prefix_for libopenmpt "$version")
+if [ ! -f "$prefix/.done" ]; then
+  echo "== building libopenmpt ($version) for Windows: about 5 minutes on one core" >&2
+  rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
+  (cd "$prefix.build" && nice "$tree/configure" --host=$host --prefix="$prefix" \
+      --enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg --without-vorbis \
+      --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp --without-sdl2 \
+      --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests \
+      --disable-doxygen-doc CFLAGS="$cflags" CXXFLAGS="$cflags" PKG_CONFIG_LIBDIR=/nonexistent &&
+    nice make -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
+    { echo "build-windows: libopenmpt failed, see $prefix.log" >&2; exit 1; }
+  rm -rf "$prefix.build"
+  touch "$prefix/.done"
+fi
+link_into_prefix "$prefix"
+
+# --- The assets: written by the host's orvo-assetgen, as for the Linux build,
+# so both builds start from the same files. The host's orvo-render is kept for
+# the golden-frame comparison.
+./scripts/install-deps.sh
+host_build=$out/host
+cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+nice cmake --build "$host_build" -j "$jobs" --target orvo_assets orvo-render
+
+# --- Orvo for Windows.
+win_build=$out/build
+PKG_CONFIG_LIBDIR=$deps/prefix/lib/pkgconfig cmake -S . -B "$win_build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
+PKG_CONFIG_LIBDIR=$deps/prefix/lib/pkgconfig nice cmake --build "$win_build" -j "$jobs"
+cp "$win_build/src/driver/orvo.exe" "$win_build/tools/render/orvo-render.exe" "$out/"
+cp "$host_build"/assets/{02.jpg,02a.jpg,king.jpg,s.s3m} "$out/"
+echo "Windows build ready in $out: orvo.exe beside 02.jpg 02a.jpg king.jpg s.s3m" >&2
+
+if [ "${1:-}" = "--test" ]; then
+  exec ./tests/windows/run.sh "$out"
+fi
