@@ -165,7 +165,8 @@ link_into_prefix "$prefix"
 # the golden-frame comparison.
 ./scripts/install-deps.sh
 host_build=$out/host
-cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# (With the host's own compilers: CC and CXX name MinGW's from here on.)
+env -u CC -u CXX cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 nice cmake --build "$host_build" -j "$jobs" --target orvo_assets orvo-render
 
 # --- Orvo for Windows.

@@ -12,6 +12,7 @@
 #include "image/image.h"
 #include "platform/platform.h"
 #include "simd/simd.h"
+#include "support/environment.h"
 #include "support/fake_log.h"
 
 // Doubles of the picture subsystem: the driver's test links these instead of
@@ -137,10 +138,10 @@ TEST_F(DriverTest, SaysWhichPathRunsOnlyWhenAsked) {
 
     platform_fake::reset();
     platform_fake::post_message(platform::kMessageActivateApp, 1, 0);
-    setenv("ORVO_SIMD_REPORT", "1", 1);
+    test_support::set_environment("ORVO_SIMD_REPORT", "1");
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(driver::run(), 0);
-    unsetenv("ORVO_SIMD_REPORT");
+    test_support::set_environment("ORVO_SIMD_REPORT", "");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               std::string("orvo: path ") + simd::path_name(simd::active_path()) + "\n");
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "simd/simd.h"
+#include "support/environment.h"
 
 namespace {
 
@@ -57,10 +58,10 @@ TEST(PathChoice, AnOrvoSimdValueThatNamesNoPathIsRefused) {
 }
 
 TEST(PathChoice, AnUnknownOrvoSimdEndsTheProgramWithExitCodeTwo) {
-    setenv("ORVO_SIMD", "fastest", 1);
+    test_support::set_environment("ORVO_SIMD", "fastest");
     EXPECT_EXIT(simd::choose_at_start_up("orvo"), testing::ExitedWithCode(2),
                 "^orvo: ORVO_SIMD=fastest names no path \\(plain, sse2, avx2 or avx512\\)\n$");
-    unsetenv("ORVO_SIMD");
+    test_support::set_environment("ORVO_SIMD", "");
 }
 
 }  // namespace
