@@ -111,11 +111,12 @@ inline bool radial_axes(int32_t k, RadialAxes& axes) {
            axis_pairs(239, -1, 0xF00000u - uk, minus_k, kQuadrantRows, axes.upper);
 }
 
-// K from 65126 up to 65535 (factors close to 1, the demo's among them).
-inline bool radial_wavefront_fits(int32_t k) {
-    RadialAxes axes;
-    return radial_step_in_range(k) && radial_axes(k, axes);
-}
+// Of K in 0..65535, those whose axes all pass radial_axes are exactly 65126
+// to 65535 (factors close to 1, the demo's among them); a test checks every
+// K, so the table's test is two compares.
+inline constexpr int32_t kRadialWavefrontLeastStep = 65126;
+
+inline bool radial_wavefront_fits(int32_t k) { return k >= kRadialWavefrontLeastStep && radial_step_in_range(k); }
 
 }  // namespace
 }  // namespace effects
