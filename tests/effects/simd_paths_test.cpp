@@ -184,6 +184,27 @@ TEST(PathChoice, ForcingAPathTheMachineLacksFallsBackToOneItRuns) {
 
 // The path table is data: these read it and run no layer, so they hold on
 // any x86 machine.
+// Every chain ends, within its length, in an entry that takes every input,
+// and every function is there: a row that lacks one would call null.
+template <class Entry> bool ends_open(const Entry (&chain)[effects::kChainLength]) {
+    for (const Entry& e : chain) {
+        if (e.run == nullptr) return false;
+        if (e.takes == nullptr) return true;
+    }
+    return false;
+}
+
+TEST(PathTable, EveryRowIsComplete) {
+    for (int p = 0; p < simd::kPathCount; ++p) {
+        const effects::PathRow& row = effects::path_row(static_cast<simd::Path>(p));
+        const char* name = simd::path_name(static_cast<simd::Path>(p));
+        EXPECT_TRUE(ends_open(row.rotozoom)) << name;
+        EXPECT_TRUE(ends_open(row.radial_zoom)) << name;
+        EXPECT_NE(row.shadow_grid, nullptr) << name;
+        EXPECT_NE(row.alpha_overlay, nullptr) << name;
+    }
+}
+
 TEST(PathTable, RadialWavefrontTestMatchesTheWavefrontsOwnAxesForEveryStep) {
     // The table's two-compare test stands for the kernel's reach, which is
     // worked out per axis; were they to part, the wavefront would be left
