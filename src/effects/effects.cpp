@@ -27,7 +27,7 @@ constexpr PathRow kRows[simd::kPathCount] = {
     {
         // Small steps: the row kernel's 3 x 4 boxes; larger ones that fit:
         // the 4 x 4 blocks; the rest: the row kernel's gathers.
-        {{rotozoom_row_box_fits, avx2::rotozoom},
+        {{rotozoom_row_box_fits, avx2::rotozoom_row_boxes},
          {rotozoom_box_fits, avx2::rotozoom_blocks},
          {nullptr, avx2::rotozoom}},
         avx2::shadow_grid,
@@ -37,7 +37,9 @@ constexpr PathRow kRows[simd::kPathCount] = {
         avx2::alpha_overlay,
     },
     {
-        {{rotozoom_box_fits, avx512::rotozoom_blocks}, {nullptr, avx2::rotozoom}},
+        {{rotozoom_box_fits, avx512::rotozoom_blocks},
+         {rotozoom_row_box_fits, avx2::rotozoom_row_boxes},
+         {nullptr, avx2::rotozoom}},
         avx2::shadow_grid,
         {{radial_wavefront_fits, avx512::radial_wavefront},
          {radial_step_in_range, avx2::radial_zoom},

@@ -5,9 +5,14 @@
 
 namespace effects::avx2 {
 
-// The row kernel: 3 x 4 boxes for small steps, gathers otherwise.
+// The row kernel, gathering.
 void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     rotozoom_kernel<__m256i>(source, destination, kc, ks);
+}
+
+// The row kernel for small steps: whole rows read 3 x 4 boxes.
+void rotozoom_row_boxes(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
+    rotozoom_kernel<__m256i, true>(source, destination, kc, ks);
 }
 
 // Steps that fit the blocks' 4 x 4 boxes (rotozoom_blocks) but not the row

@@ -22,8 +22,12 @@ using namespace lanes;
 // rows test each pixel on the 32-bit coordinates exactly as the plain loop
 // does, and a failing lane reads pixel 0 and keeps the old destination.
 //
-template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
+// With kRowBoxes (AVX2, for steps that pass rotozoom_row_box_fits), whole
+// rows read each group's 3 x 4 source box instead of gathering.
+template <class V, bool kRowBoxes = false>
+void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     constexpr int kN = kPixels<V>;
+    static_assert(!kRowBoxes || kN == 8, "the 3 x 4 boxes are 8 lanes wide");
     const uint32_t ukc = static_cast<uint32_t>(kc);
     const uint32_t uks = static_cast<uint32_t>(ks);
     const V lane_u = mul32(lane_index<V>(), set1<V>(ukc));
@@ -32,7 +36,6 @@ template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination,
     const V step_v = set1<V>(uks * kN);
     const V fifteen = set1<V>(15);
     auto inside = [](int64_t c, int64_t bound) { return c >= 0 && c < bound; };
-    const bool box = kN == 8 && rotozoom_row_box_fits(kc, ks);
     // The lane with the least x (y): the first if x (y) grows along the row.
     const uint32_t lo_u = kc < 0 ? ukc * (kN - 1) : 0u;
     const uint32_t lo_v = ks < 0 ? uks * (kN - 1) : 0u;
@@ -47,7 +50,7 @@ template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination,
         V v = add32(set1<V>(v0), lane_v);
         Pixel* out = destination + j * kPageWidth;
         if constexpr (kN == 8) {
-            if (whole && box) {
+            if (whole && kRowBoxes) {
                 uint32_t u_lo = u0 + lo_u, v_lo = v0 + lo_v;
                 for (int32_t i = 0; i < kPageWidth;
                      i += kN, u = add32(u, step_u), v = add32(v, step_v), u_lo += ukc * kN, v_lo += uks * kN) {

@@ -38,7 +38,8 @@ void alpha_overlay(const Pixel* source, Pixel* destination);
 
 namespace avx2 {
 void rotozoom(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);
-void rotozoom_blocks(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);  // rotozoom_box_fits
+void rotozoom_row_boxes(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);  // rotozoom_row_box_fits
+void rotozoom_blocks(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks);     // rotozoom_box_fits
 void shadow_grid(const Pixel* source, Pixel* destination, int32_t light_column, int32_t light_row, uint32_t& seed);
 void radial_wavefront(Pixel* page, int32_t k);  // radial_wavefront_fits
 void radial_zoom(Pixel* page, int32_t k);

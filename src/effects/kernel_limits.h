@@ -12,10 +12,11 @@
 namespace effects {
 namespace {
 
-// The AVX2 row kernel: when a step moves at most 2/7 px across and 1/7 px down (zooms of
-// about 3.5 and more at small angles, 5 and more at any angle), the 8 lanes of
-// a group span at most 3 source columns and 2 rows: whole rows then read each
-// group's 3 x 4 box once (bilinear_box3x4_dword_permutes) instead of gathering its pixels.
+// The AVX2 row kernel's boxes: when a step moves at most 2/7 px across and
+// 1/7 px down (zooms of about 3.5 and more at small angles, 5 and more at any
+// angle), the 8 lanes of a group span at most 3 source columns and 2 rows:
+// whole rows then read each group's 3 x 4 box once
+// (bilinear_box3x4_dword_permutes) instead of gathering its pixels.
 inline bool rotozoom_row_box_fits(int32_t kc, int32_t ks) {
     auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
     return 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
