@@ -80,7 +80,8 @@ struct PathRow {
 // for (any but plain off x86) name plain's functions.
 const PathRow& path_row(simd::Path path);
 
-// The entry of a chain that takes the input: the first whose test passes.
+// The entry of a chain that takes the input: the first whose test passes or
+// that has none.
 const RotozoomEntry& chosen(const RotozoomEntry (&chain)[kChainLength], int32_t kc, int32_t ks);
 const RadialZoomEntry& chosen(const RadialZoomEntry (&chain)[kChainLength], int32_t k);
 
