@@ -1,82 +1,37 @@
-// Pixel format converters: straight loops of shifts and masks, no tables; the
-// format table with its column per path.
+// Pixel format converters: the plain loops (one pixel at a time,
+// converters_pixel.h) and the format table with its column per path.
 #include "display/converters.h"
 
-#include <cstring>
-
 #include "display/converters_paths.h"
+#include "display/converters_pixel.h"
 
 namespace convert {
 
 namespace plain {
-namespace {
-
-inline void store16(uint8_t* destination, uint32_t word) {
-    destination[0] = static_cast<uint8_t>(word);
-    destination[1] = static_cast<uint8_t>(word >> 8);
-}
-
-inline void store32(uint8_t* destination, uint32_t word) { std::memcpy(destination, &word, 4); }
-
-}  // namespace
 
 void RGB32(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) store32(destination + 4 * i, source[i]);
+    each_pixel<rgb32_pixel, 4>(source, destination, count);
 }
-
 void BGR32(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t p = source[i];
-        store32(destination + 4 * i, ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16));
-    }
+    each_pixel<bgr32_pixel, 4>(source, destination, count);
 }
-
 void RGB24(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i, destination += 3) {
-        const uint32_t p = source[i];
-        destination[0] = static_cast<uint8_t>(p);
-        destination[1] = static_cast<uint8_t>(p >> 8);
-        destination[2] = static_cast<uint8_t>(p >> 16);
-    }
+    each_pixel<rgb24_pixel, 3>(source, destination, count);
 }
-
 void BGR24(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i, destination += 3) {
-        const uint32_t p = source[i];
-        destination[0] = static_cast<uint8_t>(p >> 16);
-        destination[1] = static_cast<uint8_t>(p >> 8);
-        destination[2] = static_cast<uint8_t>(p);
-    }
+    each_pixel<bgr24_pixel, 3>(source, destination, count);
 }
-
-// 565: red bits 19-23 -> 11-15, green 10-15 -> 5-10, blue 3-7 -> 0-4.
 void RGB565(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t p = source[i];
-        store16(destination + 2 * i, ((p >> 8) & 0xF800u) | ((p >> 5) & 0x07E0u) | ((p >> 3) & 0x001Fu));
-    }
+    each_pixel<rgb565_pixel, 2>(source, destination, count);
 }
-
 void BGR565(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t p = source[i];
-        store16(destination + 2 * i, ((p >> 19) & 0x001Fu) | ((p >> 5) & 0x07E0u) | ((p << 8) & 0xF800u));
-    }
+    each_pixel<bgr565_pixel, 2>(source, destination, count);
 }
-
-// 555: red bits 19-23 -> 10-14, green 11-15 -> 5-9, blue 3-7 -> 0-4; bit 15 is 0.
 void RGB555(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t p = source[i];
-        store16(destination + 2 * i, ((p >> 9) & 0x7C00u) | ((p >> 6) & 0x03E0u) | ((p >> 3) & 0x001Fu));
-    }
+    each_pixel<rgb555_pixel, 2>(source, destination, count);
 }
-
 void BGR555(const Pixel* source, uint8_t* destination, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t p = source[i];
-        store16(destination + 2 * i, ((p >> 19) & 0x001Fu) | ((p >> 6) & 0x03E0u) | ((p << 7) & 0x7C00u));
-    }
+    each_pixel<bgr555_pixel, 2>(source, destination, count);
 }
 
 }  // namespace plain

@@ -1,8 +1,9 @@
 // The converters' SIMD loops, written once over the register type
 // (simd/lanes.h) and compiled by converters_sse2.cpp and
 // converters_avx2.cpp. Each output field is the plain loop's shift and mask
-// applied to whole registers; the last few pixels of a row go through the
-// plain loop, so no store reaches past count pixels.
+// applied to whole registers; the last few pixels of a row take the plain
+// loop's per-pixel arithmetic (converters_pixel.h), so no store reaches past
+// count pixels.
 #pragma once
 
 #include <cstdint>

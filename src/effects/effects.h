@@ -4,7 +4,8 @@
 //
 // Each effect does its floating-point set-up here, once, then runs the row of
 // the path table (effects_paths.h) that simd::active_path() names: the plain
-// per-pixel code or a SIMD layer that gives the same bits for every input.
+// per-pixel code or SIMD kernels that give the same bits for every input, a
+// kernel that takes only some inputs beside its test and its fallback.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 
 #include "core/frame_store.h"
 #include "effects/blend_lanes.h"
+#include "effects/kernel_limits.h"
 #include "effects/shadow_grid_blocks.h"
 
 namespace effects {
@@ -21,17 +22,12 @@ using namespace lanes;
 // rows test each pixel on the 32-bit coordinates exactly as the plain loop
 // does, and a failing lane reads pixel 0 and keeps the old destination.
 //
-// On AVX2, when a step moves at most 2/7 px across and 1/7 px down (zooms of
-// about 3.5 and more at small angles, 5 and more at any angle), the 8 lanes of
-// a group span at most 3 source columns and 2 rows: whole rows then read each
-// group's 3 x 4 box once (bilinear_box3x4_dword_permutes) instead of gathering its pixels.
-inline bool rotozoom_row_box_fits(int32_t kc, int32_t ks) {
-    auto magnitude = [](int32_t k) { return k < 0 ? -int64_t{k} : int64_t{k}; };
-    return 7 * magnitude(kc) <= 2 * 65536 && 7 * magnitude(ks) <= 65536;
-}
-
-template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
+// With kRowBoxes (AVX2, for steps that pass rotozoom_row_box_fits), whole
+// rows read each group's 3 x 4 source box instead of gathering.
+template <class V, bool kRowBoxes = false>
+void rotozoom_kernel(const Pixel* source, Pixel* destination, int32_t kc, int32_t ks) {
     constexpr int kN = kPixels<V>;
+    static_assert(!kRowBoxes || kN == 8, "the 3 x 4 boxes are 8 lanes wide");
     const uint32_t ukc = static_cast<uint32_t>(kc);
     const uint32_t uks = static_cast<uint32_t>(ks);
     const V lane_u = mul32(lane_index<V>(), set1<V>(ukc));
@@ -40,7 +36,6 @@ template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination,
     const V step_v = set1<V>(uks * kN);
     const V fifteen = set1<V>(15);
     auto inside = [](int64_t c, int64_t bound) { return c >= 0 && c < bound; };
-    const bool box = kN == 8 && rotozoom_row_box_fits(kc, ks);
     // The lane with the least x (y): the first if x (y) grows along the row.
     const uint32_t lo_u = kc < 0 ? ukc * (kN - 1) : 0u;
     const uint32_t lo_v = ks < 0 ? uks * (kN - 1) : 0u;
@@ -55,7 +50,7 @@ template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination,
         V v = add32(set1<V>(v0), lane_v);
         Pixel* out = destination + j * kPageWidth;
         if constexpr (kN == 8) {
-            if (whole && box) {
+            if (whole && kRowBoxes) {
                 uint32_t u_lo = u0 + lo_u, v_lo = v0 + lo_v;
                 for (int32_t i = 0; i < kPageWidth;
                      i += kN, u = add32(u, step_u), v = add32(v, step_v), u_lo += ukc * kN, v_lo += uks * kN) {
@@ -91,33 +86,7 @@ template <class V> void rotozoom_kernel(const Pixel* source, Pixel* destination,
 
 #if defined(__AVX2__)
 // The rotozoom in blocks of 4 columns by 2 rows of destination pixels, one
-// 8-lane register each. When the block's source positions span less than 2 px
-// each way (3 |kc| + |ks| across, 3 |ks| + |kc| down: zooms above about 1.6
-// at any angle), every pixel's 2 x 2 neighbourhood lies in the 4 x 4 source
-// box at the block's least (x, y), and the layer's box blend fetches the
-// neighbours from that box instead of gathering them. The box reaches 3
-// pixels right of and below that corner, so blocks run only when every
-// source position of the page lies in [0, 636] x [0, 476]; then every pixel
-// passes the range test and the 32-bit coordinates are the exact ones.
-//
-// A linear map over the page reaches its extremes at the corner pixels, so
-// the four corners decide for every pixel (in 64 bits: no wrapping).
-inline bool rotozoom_box_fits(int32_t kc, int32_t ks) {
-    constexpr int64_t kOne = 65536;
-    auto magnitude = [](int64_t k) { return k < 0 ? -k : k; };
-    if (3 * magnitude(kc) + magnitude(ks) >= 2 * kOne || 3 * magnitude(ks) + magnitude(kc) >= 2 * kOne) return false;
-    const int64_t columns[2] = {0 - 320, kPageWidth - 1 - 320};
-    const int64_t rows[2] = {0 - 240, kPageHeight - 1 - 240};
-    for (int64_t di : columns) {
-        for (int64_t dj : rows) {
-            const int64_t u = 0x1400000 + di * kc - dj * ks;
-            const int64_t v = 0xF00000 + di * ks + dj * kc;
-            if (u < 0 || u >= (kPageWidth - 3) * kOne || v < 0 || v >= (kPageHeight - 3) * kOne) return false;
-        }
-    }
-    return true;
-}
-
+// 8-lane register each, for steps that pass rotozoom_box_fits (kernel_limits.h).
 // box_blend(corner, u, v, x0, y0) blends the block whose lanes' coordinates
 // are u and v from the box whose top left pixel (x0, y0) is at corner.
 template <class BoxBlend>

@@ -24,53 +24,12 @@
 
 #include "core/frame_store.h"
 #include "effects/blend_lanes.h"
+#include "effects/kernel_limits.h"
 
 namespace effects {
 namespace {
 
 using namespace lanes;
-
-inline constexpr int kQuadrantCols = kPageWidth / 2;
-inline constexpr int kQuadrantRows = kPageHeight / 2;
-
-// One axis of a quadrant, per step from the centre: whether the blend reads
-// the far pair, and the weights of the pair's newer and older step.
-struct AxisPairs {
-    bool far[kQuadrantCols];
-    uint32_t newer_weight[kQuadrantCols];
-    uint32_t older_weight[kQuadrantCols];
-};
-
-// `count` steps from memory index `first` in direction dir, the 16.16
-// coordinate starting at coord and moving by step. False if some step reads,
-// with a non-zero weight, a pixel ahead of it, more than two steps back or
-// outside the quadrant.
-inline bool axis_pairs(int32_t first, int32_t dir, uint32_t coord, uint32_t step, int count, AxisPairs& pairs) {
-    for (int32_t c = 0; c < count; ++c, coord += step) {
-        const int32_t x = static_cast<int32_t>(coord >> 16);
-        const uint32_t f = (coord >> 12) & 15u;
-        const int32_t at[2] = {(x - first) * dir, (x + 1 - first) * dir};
-        const uint32_t weight[2] = {16 - f, f};
-        bool far = false;
-        for (int n = 0; n < 2; ++n) far = far || (weight[n] != 0 && at[n] < c - 1);
-        const int32_t newer = far ? c - 1 : c;
-        uint32_t newer_weight = 0, older_weight = 0;
-        for (int n = 0; n < 2; ++n) {
-            if (weight[n] == 0) continue;
-            if (at[n] == newer) {
-                newer_weight += weight[n];
-            } else if (at[n] == newer - 1 && at[n] >= 0) {
-                older_weight += weight[n];
-            } else {
-                return false;
-            }
-        }
-        pairs.far[c] = far;
-        pairs.newer_weight[c] = newer_weight;
-        pairs.older_weight[c] = older_weight;
-    }
-    return true;
-}
 
 // Which pair the lanes of a band or of a block of steps read: all the near
 // one, all the far one, or some of each.
@@ -331,26 +290,19 @@ void wavefront_half(Pixel* page, int32_t first_row, int32_t row_dir, const AxisP
     }
 }
 
-// False, with the page untouched, when K is outside the range the wavefront
-// takes.
-template <class V> bool radial_wavefront(Pixel* page, int32_t k) {
-    const uint32_t uk = static_cast<uint32_t>(k);
-    const uint32_t minus_k = 0u - uk;
-    AxisPairs right, left, lower, upper;
-    if (!axis_pairs(320, +1, 0x1400000u, uk, kQuadrantCols, right) ||
-        !axis_pairs(319, -1, 0x13F0000u, minus_k, kQuadrantCols, left) ||
-        !axis_pairs(240, +1, 0xF00000u, uk, kQuadrantRows, lower) ||
-        !axis_pairs(239, -1, 0xF00000u - uk, minus_k, kQuadrantRows, upper)) {
-        return false;
-    }
+// For K that passes radial_wavefront_fits (kernel_limits.h); the path table
+// sends any other K elsewhere. (Should one come here, the page is left
+// untouched rather than read out of order.)
+template <class V> void radial_wavefront(Pixel* page, int32_t k) {
+    RadialAxes axes;
+    if (!radial_axes(k, axes)) return;
     ColumnSteps<V> right_steps, left_steps;
-    column_steps(right, right_steps);
-    column_steps(left, left_steps);
+    column_steps(axes.right, right_steps);
+    column_steps(axes.left, left_steps);
     // Each quadrant reads only its own pixels (with a non-zero weight), so
     // the quadrants may run in any order, or together.
-    wavefront_half(page, 240, +1, lower, right_steps, left_steps);
-    wavefront_half(page, 239, -1, upper, right_steps, left_steps);
-    return true;
+    wavefront_half(page, 240, +1, axes.lower, right_steps, left_steps);
+    wavefront_half(page, 239, -1, axes.upper, right_steps, left_steps);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "core/fixed_point.h"
 #include "effects/effects.h"
 #include "effects/effects_paths.h"
+#include "effects/kernel_limits.h"
 #include "simd/simd.h"
 #include "support/pages.h"
 #include "support/paths.h"
@@ -180,5 +181,63 @@ TEST(PathChoice, ForcingAPathTheMachineLacksFallsBackToOneItRuns) {
         EXPECT_TRUE(simd::path_available(simd::active_path()));
     }
 }
+
+// The path table is data: these read it and run no layer, so they hold on
+// any x86 machine.
+// Every chain ends, within its length, in an entry that takes every input,
+// and every function is there: a row that lacks one would call null.
+template <class Entry> bool ends_open(const Entry (&chain)[effects::kChainLength]) {
+    for (const Entry& e : chain) {
+        if (e.run == nullptr) return false;
+        if (e.takes == nullptr) return true;
+    }
+    return false;
+}
+
+TEST(PathTable, EveryRowIsComplete) {
+    for (int p = 0; p < simd::kPathCount; ++p) {
+        const effects::PathRow& row = effects::path_row(static_cast<simd::Path>(p));
+        const char* name = simd::path_name(static_cast<simd::Path>(p));
+        EXPECT_TRUE(ends_open(row.rotozoom)) << name;
+        EXPECT_TRUE(ends_open(row.radial_zoom)) << name;
+        EXPECT_NE(row.shadow_grid, nullptr) << name;
+        EXPECT_NE(row.alpha_overlay, nullptr) << name;
+    }
+}
+
+TEST(PathTable, RadialWavefrontTestMatchesTheWavefrontsOwnAxesForEveryStep) {
+    // The table's two-compare test stands for the kernel's reach, which is
+    // worked out per axis; were they to part, the wavefront would be left
+    // out where it fits or run where it reads out of order.
+    static effects::RadialAxes axes;  // 11 KB, off the stack
+    for (int32_t k = -2; k <= 65538; ++k) {
+        const bool reach = effects::radial_step_in_range(k) && effects::radial_axes(k, axes);
+        ASSERT_EQ(effects::radial_wavefront_fits(k), reach) << "K " << k;
+    }
+}
+
+#if defined(ORVO_X86)
+TEST(PathTable, TheDemosFramesRunEachRowsFastKernels) {
+    // Every path draws the same bits, so only the table shows a row whose
+    // chain falls to its slow last entry (the gathers, the quadrant passes)
+    // at the demo's zooms (2.2 to 6.2, any angle) and radial factor.
+    using effects::chosen;
+    using effects::path_row;
+    const int32_t k = fixed_point::radial_step(0.9955f);
+    EXPECT_EQ(chosen(path_row(simd::Path::avx512).radial_zoom, k).run, &effects::avx512::radial_wavefront);
+    EXPECT_EQ(chosen(path_row(simd::Path::avx2).radial_zoom, k).run, &effects::avx2::radial_wavefront);
+    EXPECT_EQ(chosen(path_row(simd::Path::sse2).radial_zoom, k).run, &effects::sse2::radial_zoom);
+    for (float zoom = 2.2f; zoom <= 6.2f; zoom += 0.5f) {
+        for (float angle = 0.0f; angle < 6.3f; angle += 0.05f) {
+            const fixed_point::RotozoomSteps st = fixed_point::rotozoom_steps(zoom, angle);
+            EXPECT_EQ(chosen(path_row(simd::Path::avx512).rotozoom, st.kc, st.ks).run,
+                      &effects::avx512::rotozoom_blocks)
+                << "zoom " << zoom << " angle " << angle;
+            const effects::RotozoomEntry& avx2 = chosen(path_row(simd::Path::avx2).rotozoom, st.kc, st.ks);
+            EXPECT_LT(&avx2 - path_row(simd::Path::avx2).rotozoom, 2) << "zoom " << zoom << " angle " << angle;
+        }
+    }
+}
+#endif
 
 ORVO_EACH_SIMD_PATH(SimdPaths);
