@@ -39,9 +39,7 @@ check_unit_suite() {
     local path
     for path in "${simd_paths[@]}"; do
         echo "== unit suite under wine, ORVO_SIMD=$path" >&2
-        # Now and then a wine process never ends (seen once, a death test's
-        # forty children): a case that times out runs once more.
-        ORVO_SIMD=$path timeout 1800 ctest --test-dir "$build" -j 2 --output-on-failure --repeat after-timeout:2 \
+        ORVO_SIMD=$path timeout 1800 ctest --test-dir "$build" -j 2 --output-on-failure \
             >"$work/ctest-$path.log" 2>&1 || {
             grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception' "$work/ctest-$path.log" | head -n 120 >&2
             fail "unit suite on $path"
