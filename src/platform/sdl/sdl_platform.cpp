@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -32,8 +33,7 @@ constexpr Handle kWindow = 0x14;
 constexpr Handle kPrimary = 0x15;
 constexpr Handle kBackBuffer = 0x16;
 
-constexpr int kOutputChannels = 2;  // libopenmpt mixes the song's own channels down to stereo
-constexpr long kLargestSong = 64L << 20;
+constexpr int kOutputChannels = 2;   // libopenmpt mixes the song's own channels down to stereo
 constexpr int kWindowedWidth = 640;  // the window's size once out of fullscreen
 constexpr int kWindowedHeight = 480;
 constexpr int64_t kDeviceBufferMs = 25;  // 1,024 sample frames at 44,100 Hz
@@ -554,22 +554,9 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
 }
 
 Handle music_load_song(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return failure("the song can't be opened"), 0;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::rewind(file);
-    void* data = (size > 0 && size <= kLargestSong) ? std::malloc(static_cast<size_t>(size)) : nullptr;
-    const bool read = data && std::fread(data, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
-    std::fclose(file);
-    openmpt_module* song = nullptr;
-    if (read) {
-        song = openmpt_module_create_from_memory2(data, static_cast<size_t>(size), openmpt_log_func_silent, nullptr,
-                                                  openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
-    }
-    std::free(data);
-    if (!song) return failure("the song can't be read"), 0;
-    openmpt_module_set_repeat_count(song, -1);  // forever
+    const char* why = "";
+    openmpt_module* song = song_file::load_looping(path, &why);
+    if (!song) return failure(why), 0;
     return reinterpret_cast<Handle>(song);
 }
 

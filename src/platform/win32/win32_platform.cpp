@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -28,7 +29,6 @@ constexpr int kOutputBuffers = 4;
 // 1,024 frames are 23 ms at 44,100 Hz: four of them keep wine's and
 // Windows' mixers fed while a stop is never more than a buffer away.
 constexpr int kBufferFrames = 1024;
-constexpr long kLargestSong = 64L << 20;
 
 struct Win32State {
     char error[256];
@@ -362,22 +362,9 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
 }
 
 Handle music_load_song(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return failure("the song can't be opened"), 0;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::rewind(file);
-    void* data = (size > 0 && size <= kLargestSong) ? std::malloc(static_cast<size_t>(size)) : nullptr;
-    const bool read = data && std::fread(data, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
-    std::fclose(file);
-    openmpt_module* song = nullptr;
-    if (read) {
-        song = openmpt_module_create_from_memory2(data, static_cast<size_t>(size), openmpt_log_func_silent, nullptr,
-                                                  openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
-    }
-    std::free(data);
-    if (!song) return failure("the song can't be read"), 0;
-    openmpt_module_set_repeat_count(song, -1);  // forever
+    const char* why = "";
+    openmpt_module* song = song_file::load_looping(path, &why);
+    if (!song) return failure(why), 0;
     return reinterpret_cast<Handle>(song);
 }
 

@@ -1,0 +1,39 @@
+#include "platform/openmpt/song_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace song_file {
+namespace {
+
+constexpr long kLargestSong = 64L << 20;
+
+}  // namespace
+
+openmpt_module* load_looping(const char* path, const char** why) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        *why = "the song can't be opened";
+        return nullptr;
+    }
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::rewind(file);
+    void* data = (size > 0 && size <= kLargestSong) ? std::malloc(static_cast<size_t>(size)) : nullptr;
+    const bool read = data && std::fread(data, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
+    std::fclose(file);
+    openmpt_module* song = nullptr;
+    if (read) {
+        song = openmpt_module_create_from_memory2(data, static_cast<size_t>(size), openmpt_log_func_silent, nullptr,
+                                                  openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+    }
+    std::free(data);
+    if (!song) {
+        *why = "the song can't be read";
+        return nullptr;
+    }
+    openmpt_module_set_repeat_count(song, -1);  // forever
+    return song;
+}
+
+}  // namespace song_file
