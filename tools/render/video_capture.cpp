@@ -30,6 +30,7 @@ extern "C" {
 #include <thread>
 
 #include "core/frame_store.h"
+#include "platform/openmpt/song_file.h"
 #include "scene/scene.h"
 #include "tools/render/progress.h"
 
@@ -38,7 +39,6 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 constexpr int kRing = 6;  // frames the render thread may be ahead
-constexpr long kLargestSong = 64L << 20;
 constexpr int kDefaultCrf = 18;
 constexpr const char* kDefaultPreset = "ultrafast";
 constexpr int kAudioBitRate = 192000;
@@ -74,27 +74,11 @@ std::string av_reason(int code) {
 
 // The song, looping forever as in the demo; null when there is none.
 openmpt_module* load_song(const std::string& path, std::string* why) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *why = std::strerror(errno);
-        return nullptr;
-    }
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::rewind(file);
-    std::string bytes(size > 0 && size <= kLargestSong ? static_cast<size_t>(size) : 0, '\0');
-    const bool read = !bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    std::fclose(file);
-    openmpt_module* song = nullptr;
-    if (read) {
-        song = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
-                                                  openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
-    }
-    if (song == nullptr) {
-        *why = read ? "libopenmpt can't load it" : "it can't be read";
-        return nullptr;
-    }
-    openmpt_module_set_repeat_count(song, -1);
+    song_file::Failure failure = song_file::Failure::none;
+    openmpt_module* song = song_file::load_looping(path.c_str(), &failure);
+    if (failure == song_file::Failure::unopenable) *why = std::strerror(errno);
+    if (failure == song_file::Failure::unreadable) *why = "it can't be read";
+    if (failure == song_file::Failure::not_a_song) *why = "libopenmpt can't load it";
     return song;
 }
 

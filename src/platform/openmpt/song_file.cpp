@@ -10,10 +10,10 @@ constexpr long kLargestSong = 64L << 20;
 
 }  // namespace
 
-openmpt_module* load_looping(const char* path, const char** why) {
+openmpt_module* load_looping(const char* path, Failure* failure) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
-        *why = "the song can't be opened";
+        *failure = Failure::unopenable;
         return nullptr;
     }
     long size = -1;
@@ -29,9 +29,10 @@ openmpt_module* load_looping(const char* path, const char** why) {
     }
     std::free(data);
     if (!song) {
-        *why = "the song can't be read";
+        *failure = read ? Failure::not_a_song : Failure::unreadable;
         return nullptr;
     }
+    *failure = Failure::none;
     openmpt_module_set_repeat_count(song, -1);  // forever
     return song;
 }

@@ -1,15 +1,21 @@
-// The song as the real backends load it: the whole module file read into
-// memory and handed to libopenmpt, set to repeat forever. Shared by the SDL
-// and Windows backends; the fake backend loads nothing.
+// The song as Orvo loads it: the whole module file read into memory and
+// handed to libopenmpt, set to repeat forever. Shared by the SDL and Windows
+// backends and by orvo-render's video form; the fake backend loads nothing.
 #pragma once
 
 #include <libopenmpt/libopenmpt.h>
 
 namespace song_file {
 
-// Returns the song, or null with *why set to a short reason (a file that
-// can't be opened, one larger than 64 MiB, or one libopenmpt can't read).
-// The caller owns the song and ends it with openmpt_module_destroy.
-openmpt_module* load_looping(const char* path, const char** why);
+enum class Failure {
+    none,
+    unopenable,  // fopen failed; errno says why
+    unreadable,  // empty, larger than 64 MiB, or a short read
+    not_a_song,  // libopenmpt can't load it
+};
+
+// Returns the song, or null with *failure set. The caller owns the song and
+// ends it with openmpt_module_destroy.
+openmpt_module* load_looping(const char* path, Failure* failure);
 
 }  // namespace song_file
