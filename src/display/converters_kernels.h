@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "display/converters.h"
+#include "display/converters_pixel.h"
 #include "simd/lanes.h"
 
 namespace convert {
@@ -110,3 +111,21 @@ template <class V, V (*order)(V)> uint32_t convert24(const Pixel* source, uint8_
 
 }  // namespace
 }  // namespace convert
+
+// A layer's eight converters over register type V: the shared loops for whole
+// registers, the reference's own pixel arithmetic for the rest of a row.
+// Expanded inside each layer's file, so its instructions stay there.
+#define ORVO_CONVERTER_LAYER(V)                                           \
+    ORVO_CONVERTER_OF(V, RGB32, copy32, same, rgb32_pixel, 4)             \
+    ORVO_CONVERTER_OF(V, BGR32, convert32, swap_red_blue, bgr32_pixel, 4) \
+    ORVO_CONVERTER_OF(V, RGB24, convert24, same, rgb24_pixel, 3)          \
+    ORVO_CONVERTER_OF(V, BGR24, convert24, swap_red_blue, bgr24_pixel, 3) \
+    ORVO_CONVERTER_OF(V, RGB565, convert16, rgb565, rgb565_pixel, 2)      \
+    ORVO_CONVERTER_OF(V, BGR565, convert16, bgr565, bgr565_pixel, 2)      \
+    ORVO_CONVERTER_OF(V, RGB555, convert16, rgb555, rgb555_pixel, 2)      \
+    ORVO_CONVERTER_OF(V, BGR555, convert16, bgr555, bgr555_pixel, 2)
+#define ORVO_CONVERTER_OF(V, name, loop, word, pixel, bytes)                               \
+    void name(const Pixel* source, uint8_t* destination, uint32_t count) {                 \
+        const uint32_t done = loop<V, word<V>>(source, destination, count);                \
+        each_pixel<pixel, bytes>(source + done, destination + (bytes)*done, count - done); \
+    }
