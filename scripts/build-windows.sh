@@ -22,7 +22,8 @@ if [ "${1:-}" = "--test" ]; then
 fi
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
 done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -51,8 +52,9 @@ mkdir -p "$deps/src"
 # from bookworm itself (security updates of these have no source there).
 fetch_source() {
   local pkg=$1 version
+  # (sed stops by itself after the first match: no head to cut the pipe.)
   version=$(apt-get source --print-uris -qq "$pkg/bookworm" 2>/dev/null |
-    sed -n "s/^'[^ ]*_\([^_]*\)\.dsc'.*/\1/p" | sed 's/%2[bB]/+/g' | head -n1)
+    sed -n "s/^'[^ ]*_\([^_]*\)\.dsc'.*/\1/; T; s/%2[bB]/+/g; p; q" || true)
   [ -n "$version" ] || { echo "build-windows: no Debian source package $pkg" >&2; exit 1; }
   local dir=$deps/src/$pkg-$version
   if [ ! -f "$dir/.unpacked" ]; then
@@ -62,7 +64,7 @@ fetch_source() {
     touch "$dir/.unpacked"
   fi
   local tree
-  tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1)
+  tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -print -quit)
   echo "$tree"
 }
 
