@@ -10,4 +10,10 @@ namespace driver {
 // loaded ends the process inside the loader with exit code 1.
 int run();
 
+// The browser's still form: the frames of one run at the comma-separated
+// clock times (milliseconds, each within 32 bits), the last one left on the
+// display. Returns 0, or 2 with one line on stderr for a list that is not
+// one; a display or picture failure ends it as in run().
+int show_still(const char* times);
+
 }  // namespace driver

@@ -13,17 +13,23 @@ namespace {
 constexpr PathRow kPlainRow = {
     {{nullptr, plain::rotozoom}}, plain::shadow_grid, {{nullptr, plain::radial_zoom}}, plain::alpha_overlay};
 
+#if defined(ORVO_X86) || defined(ORVO_WASM_SIMD128)
+// Also the simd128 row: the browser build compiles the SSE2 layer for
+// WebAssembly's SIMD, whose instructions give the same bits.
+constexpr PathRow kSse2Row = {
+    {{nullptr, sse2::rotozoom}},
+    sse2::shadow_grid,
+    {{radial_step_in_range, sse2::radial_zoom}, {nullptr, plain::radial_zoom}},
+    sse2::alpha_overlay,
+};
+#endif
+
 // Each limited kernel sits beside the test of what it takes (kernel_limits.h);
 // what it can't take falls to the next entry, possibly another layer's.
 constexpr PathRow kRows[simd::kPathCount] = {
     kPlainRow,
 #if defined(ORVO_X86)
-    {
-        {{nullptr, sse2::rotozoom}},
-        sse2::shadow_grid,
-        {{radial_step_in_range, sse2::radial_zoom}, {nullptr, plain::radial_zoom}},
-        sse2::alpha_overlay,
-    },
+    kSse2Row,
     {
         // Small steps: the row kernel's 3 x 4 boxes; larger ones that fit:
         // the 4 x 4 blocks; the rest: the row kernel's gathers.
@@ -47,12 +53,15 @@ constexpr PathRow kRows[simd::kPathCount] = {
         avx512::alpha_overlay,
     },
 #else
-    kPlainRow,
-    kPlainRow,
+    kPlainRow, kPlainRow, kPlainRow,
+#endif
+#if defined(ORVO_WASM_SIMD128)
+    kSse2Row,
+#else
     kPlainRow,
 #endif
 };
-static_assert(simd::kPathCount == 4, "one row per path: plain, sse2, avx2, avx512");
+static_assert(simd::kPathCount == 5, "one row per path: plain, sse2, avx2, avx512, simd128");
 
 const PathRow& active_row() { return kRows[static_cast<int>(simd::active_path())]; }
 

@@ -29,15 +29,24 @@ const char* path_name(Path path) {
         case Path::sse2: return "sse2";
         case Path::avx2: return "avx2";
         case Path::avx512: return "avx512";
+        case Path::simd128: return "simd128";
     }
     return "?";
 }
 
 Features processor_features() {
 #if defined(ORVO_X86)
-    return {__builtin_cpu_supports("sse2") != 0,     __builtin_cpu_supports("avx2") != 0,
-            __builtin_cpu_supports("avx512f") != 0,  __builtin_cpu_supports("avx512vl") != 0,
-            __builtin_cpu_supports("avx512bw") != 0, __builtin_cpu_supports("avx512vbmi") != 0};
+    return {__builtin_cpu_supports("sse2") != 0,
+            __builtin_cpu_supports("avx2") != 0,
+            __builtin_cpu_supports("avx512f") != 0,
+            __builtin_cpu_supports("avx512vl") != 0,
+            __builtin_cpu_supports("avx512bw") != 0,
+            __builtin_cpu_supports("avx512vbmi") != 0,
+            false};
+#elif defined(ORVO_WASM_SIMD128)
+    Features features{};
+    features.simd128 = true;
+    return features;
 #else
     return {};
 #endif
@@ -49,13 +58,16 @@ bool path_runs_on(Path path, const Features& f) {
         case Path::sse2: return f.sse2;
         case Path::avx2: return f.avx2;
         case Path::avx512: return f.avx2 && f.avx512f && f.avx512vl && f.avx512bw && f.avx512vbmi;
+        case Path::simd128: return f.simd128;
     }
     return false;
 }
 
 bool path_available(Path path) {
 #if defined(ORVO_X86)
-    return path_runs_on(path, processor_features());
+    return path != Path::simd128 && path_runs_on(path, processor_features());
+#elif defined(ORVO_WASM_SIMD128)
+    return path == Path::plain || path == Path::simd128;
 #else
     return path == Path::plain;
 #endif
@@ -79,7 +91,8 @@ void choose_at_start_up(const char* program) {
     if (state.chosen) return;
     const char* wanted = std::getenv("ORVO_SIMD");
     if (!choose_path(wanted, &state.path)) {
-        std::fprintf(stderr, "%s: ORVO_SIMD=%s names no path (plain, sse2, avx2 or avx512)\n", program, wanted);
+        std::fprintf(stderr, "%s: ORVO_SIMD=%s names no path (plain, sse2, avx2, avx512 or simd128)\n", program,
+                     wanted);
         std::exit(2);
     }
     state.chosen = true;

@@ -11,6 +11,7 @@
 #include "driver/driver.h"
 #include "image/image.h"
 #include "platform/platform.h"
+#include "scene/scene.h"
 #include "simd/simd.h"
 #include "support/environment.h"
 #include "support/fake_log.h"
@@ -162,6 +163,36 @@ TEST_F(DriverTest, WithNoDisplayOneLineOnStderrThenTheDisplayIsClosedAndExitIsOn
     const Log tail(all.end() - 5, all.end());
     EXPECT_EQ(tail, (Log{"restore_display_mode 0x13", "set_normal_cooperative_level 0x13 0x14",
                          "release_display_object 0x13", "destroy_window 0x14", "free_library 0x11"}));
+}
+
+// The browser's still form: the run's frames at the listed times, the last
+// one presented once; no music, no frame loop.
+TEST_F(DriverTest, StillFormPresentsTheLastOfTheListedFramesOnce) {
+    scene::set_shadow_grid_seed(0);
+    EXPECT_EQ(driver::show_still("0,5,-2147483648"), 0);
+    EXPECT_EQ(fake_log_count("flip"), 1);
+    EXPECT_EQ(fake_log_count("music_init") + fake_log_count("escape_key_state"), 0);
+    EXPECT_EQ(fake_log_count("load_colour_image"), 1);
+    EXPECT_EQ(fake_log_count("free_library"), 1);
+
+    // The same three frames rendered by hand from the same start.
+    std::vector<Pixel> shown(kPagePixels);
+    std::memcpy(shown.data(), platform_fake::surface_memory(), kPagePixels * sizeof(Pixel));
+    scene::set_shadow_grid_seed(0);
+    for (int32_t t : {0, 5, INT32_MIN}) scene::render_frame(t);
+    EXPECT_EQ(std::memcmp(shown.data(), frame_store::screen(), kPagePixels * sizeof(Pixel)), 0);
+}
+
+TEST_F(DriverTest, StillFormRefusesAnythingButAListOfTimesWithOneLineAndExitTwo) {
+    for (const char* bad : {"", "x", "1,", ",1", "1,,2", "2147483648", "-2147483649", "5ms"}) {
+        platform_fake::reset();
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(driver::show_still(bad), 2) << bad;
+        EXPECT_EQ(
+            ::testing::internal::GetCapturedStderr(),
+            std::string("orvo: \"") + bad + "\" is not a list of clock times (milliseconds, separated by commas)\n");
+        EXPECT_EQ(fake_log_count("load_display_library"), 0) << bad;
+    }
 }
 
 }  // namespace

@@ -155,8 +155,8 @@ TEST(RenderProgram, UnknownSimdPathIsRefusedWithOneLine) {
         const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "none") + "' --times 0",
                                        std::string("ORVO_SIMD='") + value + "' ");
         EXPECT_EQ(run.exit_code, 2) << "'" << value << "'";
-        EXPECT_EQ(run.err,
-                  std::string("orvo-render: ORVO_SIMD=") + value + " names no path (plain, sse2, avx2 or avx512)\n");
+        EXPECT_EQ(run.err, std::string("orvo-render: ORVO_SIMD=") + value +
+                               " names no path (plain, sse2, avx2, avx512 or simd128)\n");
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(std::ifstream(dir / ("none/" + frame_name(0))).good());
     }

@@ -11,7 +11,7 @@ namespace {
 using simd::Features;
 using simd::Path;
 
-constexpr Features kEverything = {true, true, true, true, true, true};
+constexpr Features kEverything = {true, true, true, true, true, true, true};
 
 TEST(PathChoice, Avx512NeedsAvx2AndEachOfFVlBwAndVbmi) {
     EXPECT_TRUE(simd::path_runs_on(Path::avx512, kEverything));
@@ -26,7 +26,10 @@ TEST(PathChoice, Avx512NeedsAvx2AndEachOfFVlBwAndVbmi) {
     EXPECT_TRUE(simd::path_runs_on(Path::plain, none));
     EXPECT_FALSE(simd::path_runs_on(Path::sse2, none));
     EXPECT_FALSE(simd::path_runs_on(Path::avx2, none));
-    EXPECT_TRUE(simd::path_runs_on(Path::avx2, Features{false, true, false, false, false, false}));
+    EXPECT_TRUE(simd::path_runs_on(Path::avx2, Features{false, true, false, false, false, false, false}));
+    // WebAssembly's SIMD is no x86 feature: a native build never offers it.
+    EXPECT_FALSE(simd::path_runs_on(Path::simd128, Features{true, true, true, true, true, true, false}));
+    EXPECT_TRUE(simd::path_runs_on(Path::simd128, Features{false, false, false, false, false, false, true}));
 }
 
 TEST(PathChoice, OrvoSimdPicksTheNamedPathWhenTheProcessorRunsIt) {
@@ -60,7 +63,7 @@ TEST(PathChoice, AnOrvoSimdValueThatNamesNoPathIsRefused) {
 TEST(PathChoice, AnUnknownOrvoSimdEndsTheProgramWithExitCodeTwo) {
     test_support::set_environment("ORVO_SIMD", "fastest");
     EXPECT_EXIT(simd::choose_at_start_up("orvo"), testing::ExitedWithCode(2),
-                "^orvo: ORVO_SIMD=fastest names no path \\(plain, sse2, avx2 or avx512\\)\n$");
+                "^orvo: ORVO_SIMD=fastest names no path \\(plain, sse2, avx2, avx512 or simd128\\)\n$");
     test_support::set_environment("ORVO_SIMD", "");
 }
 

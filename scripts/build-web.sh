@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Builds Orvo for the web browser with Debian's emscripten into build/web/:
+# index.html, orvo.js and orvo.wasm beside the four asset files. Debian has
+# no WebAssembly builds of libjpeg or libopenmpt, so Debian's own source
+# packages of them are fetched and built once, cached in build/web/deps/
+# under their version and flags; later runs take seconds. Nothing is
+# downloaded from anywhere but Debian's archive (emscripten's system
+# libraries are Debian's prebuilt ones).
+#   --test   also runs the browser tests (tests/web/run.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$root/build/web
+deps=$out/deps
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+
+# --- Debian packages: emscripten and the source index; chromium for the tests.
+packages=(emscripten dpkg-dev cmake ninja-build pkg-config)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(chromium nodejs npm imagemagick pulseaudio pulseaudio-utils)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+. "$root/scripts/lib/debian-source.sh"
+ensure_deb_src
+if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
+  echo "Installing: ${missing[*]:-(source index only)}" >&2
+  $sudo apt-get update -qq
+  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=600 \
+    -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Debian's emscripten finds its JavaScript parser through NODE_PATH, and its
+# generated code must not meet Node 20's own fetch.
+export NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
+cflags="-O2 -fexceptions"
+compiler_id=$(emcc -dumpversion)
+mkdir -p "$deps/src"
+
+build_cmake_library() { # name pkg extra-cmake-args...
+  local name=$1 pkg=$2 tree version prefix; shift 2
+  tree=$(fetch_source "$pkg")
+  version=$(source_version "$pkg" "$tree")
+  prefix=$(prefix_for "$name" "$version")
+  if [ ! -f "$prefix/.done" ]; then
+    echo "== building $name ($version) for the web" >&2
+    rm -rf "$prefix" "$prefix.build"
+    # The emulator lets CMake's checks run what they compile.
+    nice emcmake cmake -S "$tree" -B "$prefix.build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
+      -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node "$@" >"$prefix.log" 2>&1 &&
+      nice cmake --build "$prefix.build" -j "$jobs" >>"$prefix.log" 2>&1 &&
+      cmake --install "$prefix.build" >>"$prefix.log" 2>&1 ||
+      { echo "build-web: $name failed, see $prefix.log" >&2; exit 1; }
+    rm -rf "$prefix.build"
+    touch "$prefix/.done"
+  fi
+  link_into_prefix "$prefix"
+}
+
+rm -rf "$deps/prefix"
+# Plain C kernels (no SIMD for wasm here); their output is the same.
+build_cmake_library libjpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+  -DWITH_SIMD=OFF
+
+# libopenmpt: autotools, every optional dependency off, exceptions on (the
+# library throws and catches its own).
+tree=$(fetch_source libopenmpt)
+version=$(source_version libopenmpt "$tree")
+prefix=$(prefix_for libopenmpt "$version")
+if [ ! -f "$prefix/.done" ]; then
+  echo "== building libopenmpt ($version) for the web: about 4 minutes on two cores" >&2
+  rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
+  (cd "$prefix.build" && nice emconfigure "$tree/configure" --host=wasm32 --prefix="$prefix" \
+      --enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg --without-vorbis \
+      --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp --without-sdl2 \
+      --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests \
+      --disable-doxygen-doc CFLAGS="$cflags" CXXFLAGS="$cflags" LDFLAGS="-fexceptions" \
+      PKG_CONFIG_LIBDIR=/nonexistent &&
+    nice emmake make -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
+    { echo "build-web: libopenmpt failed, see $prefix.log" >&2; exit 1; }
+  rm -rf "$prefix.build"
+  touch "$prefix/.done"
+fi
+link_into_prefix "$prefix"
+echo "web libraries ready in $deps/prefix" >&2
+
+# --- The assets: written by the native orvo-assetgen, as for the Linux build,
+# so both builds start from the same files. The native orvo-render is kept for
+# the tests' frame comparison.
+./scripts/install-deps.sh
+host_build=$root/build/release
+env -u CC -u CXX cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+nice cmake --build "$host_build" -j "$jobs" --target orvo_assets orvo-render orvo_parameters_digest
+
+# --- Orvo for the web, twice: plain, and with the simd128 path for browsers
+# that run WebAssembly's SIMD (a module with SIMD in it loads nowhere else).
+# The page picks one.
+for variant in plain simd128; do
+  web_build=$out/build-$variant
+  simd=OFF
+  [ "$variant" = simd128 ] && simd=ON
+  PKG_CONFIG_LIBDIR=$deps/prefix/lib/pkgconfig emcmake cmake -S . -B "$web_build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$deps/prefix" -DCMAKE_FIND_ROOT_PATH="$deps/prefix" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node -DORVO_WASM_SIMD128=$simd >/dev/null
+  PKG_CONFIG_LIBDIR=$deps/prefix/lib/pkgconfig nice cmake --build "$web_build" -j "$jobs"
+  cp "$web_build"/src/driver/orvo*.js "$web_build"/src/driver/orvo*.wasm "$out/"
+done
+cp "$root/src/platform/web/index.html" "$out/"
+cp "$host_build"/assets/{02.jpg,02a.jpg,king.jpg,s.s3m} "$out/"
+echo "Web build ready in $out: index.html, orvo.js/.wasm, orvo-simd128.js/.wasm and the four asset files" >&2
+
+if [ "${1:-}" = "--test" ]; then
+  exec ./tests/web/run.sh "$out"
+fi

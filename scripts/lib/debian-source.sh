@@ -1,0 +1,52 @@
+# Shared by the cross builds (build-windows.sh, build-web.sh): Debian's own
+# source packages of the libraries, fetched once, and one cache folder per
+# library keyed by its version, the compiler and the flags.
+# The caller sets: deps (the cache folder), compiler_id, cflags.
+
+# Adds deb-src entries for the archives the binaries come from, once.
+# Sets need_update=1 when it did.
+ensure_deb_src() {
+  local list=/etc/apt/sources.list.d/orvo-deb-src.sources
+  [ -f "$list" ] && return
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$list" >/dev/null
+  need_update=1
+}
+
+# Prints the unpacked source folder of Debian's source package $1, fetching it
+# from bookworm itself (security updates of these have no source there).
+fetch_source() {
+  local pkg=$1 version
+  # (sed stops by itself after the first match: no head to cut the pipe.)
+  version=$(apt-get source --print-uris -qq "$pkg/bookworm" 2>/dev/null |
+    sed -n "s/^'[^ ]*_\([^_]*\)\.dsc'.*/\1/; T; s/%2[bB]/+/g; p; q" || true)
+  [ -n "$version" ] || { echo "$0: no Debian source package $pkg" >&2; exit 1; }
+  local dir=$deps/src/$pkg-$version
+  if [ ! -f "$dir/.unpacked" ]; then
+    rm -rf "$dir" && mkdir -p "$dir"
+    (cd "$dir" && apt-get source -qq "$pkg/bookworm" >/dev/null 2>"$dir.log") ||
+      { echo "$0: apt-get source $pkg failed (see $dir.log)" >&2; exit 1; }
+    touch "$dir/.unpacked"
+  fi
+  find "$dir" -mindepth 1 -maxdepth 1 -type d -print -quit
+}
+
+source_version() { # pkg tree
+  local v
+  v=$(basename "$(dirname "$2")")
+  echo "${v#"$1"-}"
+}
+
+# The cache folder of a library: package version, compiler and flags.
+prefix_for() { # name version
+  local key
+  key=$(printf '%s|%s|%s' "$2" "$compiler_id" "$cflags" | sha1sum | cut -c1-10)
+  echo "$deps/$1-$2-$key"
+}
+
+# One merged prefix of headers and static libraries for the Orvo build.
+link_into_prefix() {
+  mkdir -p "$deps/prefix/include" "$deps/prefix/lib/pkgconfig"
+  cp -a "$1/include/." "$deps/prefix/include/"
+  find "$1" -name '*.a' -exec cp -a {} "$deps/prefix/lib/" \;
+  find "$1" -name '*.pc' -exec cp -a {} "$deps/prefix/lib/pkgconfig/" \;
+}
