@@ -17,7 +17,10 @@ jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 # --- Debian packages: emscripten and the source index; chromium for the tests.
 packages=(emscripten dpkg-dev cmake ninja-build pkg-config)
 if [ "${1:-}" = "--test" ]; then
-  packages+=(chromium nodejs npm imagemagick pulseaudio pulseaudio-utils)
+  packages+=(chromium imagemagick)
+  # A Node.js from elsewhere (NodeSource's package) brings its own npm and
+  # conflicts with Debian's: only a machine without them gets Debian's.
+  command -v npm >/dev/null || packages+=(npm)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal
-# optimised build and one with AddressSanitizer and UndefinedBehaviorSanitizer.
+# optimised build and one with AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the cross builds and their tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test
@@ -18,3 +19,8 @@ for variant in release sanitize; do
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
 
+
+# The browser build and its tests in headless chromium (the first run builds
+# libjpeg-turbo and libopenmpt for WebAssembly, cached in build/web/deps/).
+echo "== browser build and tests" >&2
+./scripts/build-web.sh --test
