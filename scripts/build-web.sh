@@ -22,21 +22,8 @@ if [ "${1:-}" = "--test" ]; then
   # conflicts with Debian's: only a machine without them gets Debian's.
   command -v npm >/dev/null || packages+=(npm)
 fi
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
-done
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 . "$root/scripts/lib/debian-source.sh"
-ensure_deb_src
-if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
-  echo "Installing: ${missing[*]:-(source index only)}" >&2
-  $sudo apt-get update -qq
-  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=600 \
-    -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 # Debian's emscripten finds its JavaScript parser through NODE_PATH, and its
 # generated code must not meet Node 20's own fetch.
@@ -80,10 +67,7 @@ if [ ! -f "$prefix/.done" ]; then
   echo "== building libopenmpt ($version) for the web: about 4 minutes on two cores" >&2
   rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
   (cd "$prefix.build" && nice emconfigure "$tree/configure" --host=wasm32 --prefix="$prefix" \
-      --enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg --without-vorbis \
-      --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp --without-sdl2 \
-      --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests \
-      --disable-doxygen-doc CFLAGS="$cflags" CXXFLAGS="$cflags" LDFLAGS="-fexceptions" \
+      "${openmpt_static_options[@]}" CFLAGS="$cflags" CXXFLAGS="$cflags" LDFLAGS="-fexceptions" \
       PKG_CONFIG_LIBDIR=/nonexistent &&
     nice emmake make -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
     { echo "build-web: libopenmpt failed, see $prefix.log" >&2; exit 1; }

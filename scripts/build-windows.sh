@@ -20,25 +20,8 @@ if [ "${1:-}" = "--test" ]; then
   # wine draws through Mesa's software GL on Xvfb.
   packages+=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox bc libgl1-mesa-dri)
 fi
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
-done
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-src_list=/etc/apt/sources.list.d/orvo-deb-src.sources
-if [ ! -f "$src_list" ]; then
-  # apt-get source needs deb-src entries: the same archives as the binaries.
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$src_list" >/dev/null
-  need_update=1
-fi
-if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
-  echo "Installing: ${missing[*]:-(source index only)}" >&2
-  $sudo apt-get update -qq
-  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=600 \
-    -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. "$root/scripts/lib/debian-source.sh"
+install_missing "${packages[@]}"
 
 # Both g++ flavours may be installed; the posix one has std::thread.
 cc=$(command -v $host-gcc-posix)
@@ -47,39 +30,6 @@ export CC=$cc CXX=$cxx
 cflags="-O2"
 compiler_id=$($cxx -dumpfullversion)
 mkdir -p "$deps/src"
-
-# Prints the unpacked source folder of Debian's source package $1, fetching it
-# from bookworm itself (security updates of these have no source there).
-fetch_source() {
-  local pkg=$1 version
-  # (sed stops by itself after the first match: no head to cut the pipe.)
-  version=$(apt-get source --print-uris -qq "$pkg/bookworm" 2>/dev/null |
-    sed -n "s/^'[^ ]*_\([^_]*\)\.dsc'.*/\1/; T; s/%2[bB]/+/g; p; q" || true)
-  [ -n "$version" ] || { echo "build-windows: no Debian source package $pkg" >&2; exit 1; }
-  local dir=$deps/src/$pkg-$version
-  if [ ! -f "$dir/.unpacked" ]; then
-    rm -rf "$dir" && mkdir -p "$dir"
-    (cd "$dir" && apt-get source -qq "$pkg/bookworm" >/dev/null 2>"$dir.log") ||
-      { echo "build-windows: apt-get source $pkg failed (see $dir.log)" >&2; exit 1; }
-    touch "$dir/.unpacked"
-  fi
-  local tree
-  tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -print -quit)
-  echo "$tree"
-}
-
-source_version() { # pkg tree
-  local v
-  v=$(basename "$(dirname "$2")")
-  echo "${v#"$1"-}"
-}
-
-# The cache key of a library: package version, compiler and flags.
-prefix_for() { # name version
-  local key
-  key=$(printf '%s|%s|%s' "$2" "$compiler_id" "$cflags" | sha1sum | cut -c1-10)
-  echo "$deps/$1-$2-$key"
-}
 
 toolchain=$root/cmake/mingw-w64.cmake
 
@@ -105,14 +55,6 @@ build_cmake_tree() { # name version source-tree extra-cmake-args...
     touch "$prefix/.done"
   fi
   link_into_prefix "$prefix"
-}
-
-# One merged prefix of headers and static libraries for the Orvo build.
-link_into_prefix() {
-  mkdir -p "$deps/prefix/include" "$deps/prefix/lib/pkgconfig"
-  cp -a "$1/include/." "$deps/prefix/include/"
-  find "$1" -name '*.a' -exec cp -a {} "$deps/prefix/lib/" \;
-  find "$1" -name '*.pc' -exec cp -a {} "$deps/prefix/lib/pkgconfig/" \;
 }
 
 rm -rf "$deps/prefix"
@@ -150,11 +92,8 @@ prefix=$(prefix_for libopenmpt "$version")
 if [ ! -f "$prefix/.done" ]; then
   echo "== building libopenmpt ($version) for Windows: about 5 minutes on one core" >&2
   rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
-  (cd "$prefix.build" && nice "$tree/configure" --host=$host --prefix="$prefix" \
-      --enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg --without-vorbis \
-      --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp --without-sdl2 \
-      --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests \
-      --disable-doxygen-doc CFLAGS="$cflags" CXXFLAGS="$cflags" PKG_CONFIG_LIBDIR=/nonexistent &&
+  (cd "$prefix.build" && nice "$tree/configure" --host=$host --prefix="$prefix" "${openmpt_static_options[@]}" \
+      CFLAGS="$cflags" CXXFLAGS="$cflags" PKG_CONFIG_LIBDIR=/nonexistent &&
     nice make -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
     { echo "build-windows: libopenmpt failed, see $prefix.log" >&2; exit 1; }
   rm -rf "$prefix.build"

@@ -1,15 +1,29 @@
-# Shared by the cross builds (build-windows.sh, build-web.sh): Debian's own
-# source packages of the libraries, fetched once, and one cache folder per
-# library keyed by its version, the compiler and the flags.
-# The caller sets: deps (the cache folder), compiler_id, cflags.
+# Shared by the cross builds (build-windows.sh, build-web.sh): the Debian
+# packages they need, Debian's own source packages of the libraries, fetched
+# once, and one cache folder per library keyed by its version, the compiler
+# and the flags. The caller sets deps (the cache folder), compiler_id and
+# cflags before building.
 
-# Adds deb-src entries for the archives the binaries come from, once.
-# Sets need_update=1 when it did.
-ensure_deb_src() {
-  local list=/etc/apt/sources.list.d/orvo-deb-src.sources
-  [ -f "$list" ] && return
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$list" >/dev/null
-  need_update=1
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# Installs the packages not yet installed, and adds deb-src entries for the
+# archives the binaries come from (apt-get source needs them), once.
+install_missing() {
+  local missing=() p status need_update="" list=/etc/apt/sources.list.d/orvo-deb-src.sources
+  for p in "$@"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$p")
+  done
+  if [ ! -f "$list" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$list" >/dev/null
+    need_update=1
+  fi
+  [ ${#missing[@]} -gt 0 ] || [ -n "$need_update" ] || return 0
+  echo "Installing: ${missing[*]:-(source index only)}" >&2
+  $sudo apt-get update -qq
+  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=600 \
+    -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # Prints the unpacked source folder of Debian's source package $1, fetching it
@@ -50,3 +64,10 @@ link_into_prefix() {
   find "$1" -name '*.a' -exec cp -a {} "$deps/prefix/lib/" \;
   find "$1" -name '*.pc' -exec cp -a {} "$deps/prefix/lib/pkgconfig/" \;
 }
+
+# libopenmpt's configure options for a static library with every optional
+# dependency off (or the host's zlib and friends are picked up).
+openmpt_static_options=(--enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg
+  --without-vorbis --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp
+  --without-sdl2 --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests
+  --disable-doxygen-doc)

@@ -18,6 +18,21 @@
 #include "timing/timing.h"
 
 namespace driver {
+namespace {
+
+// Opens the display at the scene's size, or says why not on stderr and undoes
+// what was started: no slot was loaded and the music never started, so
+// closing the display is all there is.
+bool open_display() {
+    frame_store::point_screen_at_page0();
+    if (display::open("Orvo - Esc to exit", kPageWidth, kPageHeight)) return true;
+    std::fprintf(stderr, "can't open the display: %s\n", display::failure_reason());
+    frame_store::free_slots();
+    display::close();
+    return false;
+}
+
+}  // namespace
 
 int run() {
     simd::choose_at_start_up("orvo");
@@ -28,15 +43,7 @@ int run() {
     }
     platform::catch_stop_signals();
 
-    frame_store::point_screen_at_page0();
-    if (!display::open("Orvo - Esc to exit", kPageWidth, kPageHeight)) {
-        std::fprintf(stderr, "can't open the display: %s\n", display::failure_reason());
-        // No slot was loaded and the music never started: closing the display
-        // is all there is to undo.
-        frame_store::free_slots();
-        display::close();
-        return 1;
-    }
+    if (!open_display()) return 1;
     frame_store::clear_page(frame_store::screen());
     display::present(frame_store::screen());
     frame_store::clear_slots();
@@ -81,13 +88,7 @@ int show_still(const char* times) {
         std::fprintf(stderr, "orvo: \"%s\" is not a list of clock times (milliseconds, separated by commas)\n", times);
         return 2;
     }
-    frame_store::point_screen_at_page0();
-    if (!display::open("Orvo - Esc to exit", kPageWidth, kPageHeight)) {
-        std::fprintf(stderr, "can't open the display: %s\n", display::failure_reason());
-        frame_store::free_slots();
-        display::close();
-        return 1;
-    }
+    if (!open_display()) return 1;
     frame_store::clear_slots();
     scene::load_pictures("");
     for_each_time(times, [](int32_t t) { scene::render_frame(t); });

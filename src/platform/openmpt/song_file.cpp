@@ -37,4 +37,8 @@ openmpt_module* load_looping(const char* path, Failure* failure) {
     return song;
 }
 
+const char* failure_text(Failure failure) {
+    return failure == Failure::unopenable ? "the song can't be opened" : "the song can't be read";
+}
+
 }  // namespace song_file

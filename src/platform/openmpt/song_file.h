@@ -18,4 +18,7 @@ enum class Failure {
 // ends it with openmpt_module_destroy.
 openmpt_module* load_looping(const char* path, Failure* failure);
 
+// What a backend says of the failure: "the song can't be opened" or "... read".
+const char* failure_text(Failure failure);
+
 }  // namespace song_file

@@ -232,9 +232,7 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
 Handle music_load_song(const char* path) {
     song_file::Failure why = song_file::Failure::none;
     openmpt_module* song = song_file::load_looping(path, &why);
-    if (!song)
-        return failure(why == song_file::Failure::unopenable ? "the song can't be opened" : "the song can't be read"),
-               0;
+    if (!song) return failure(song_file::failure_text(why)), 0;
     return reinterpret_cast<Handle>(song);
 }
 
