@@ -41,12 +41,22 @@ fail() {
     failures=$((failures + 1))
 }
 
+# One wineserver for the whole run, started before any program. A server that
+# a program starts itself is Debian's "wineserver -p0": it shuts down the
+# moment no program runs, as between two test cases, and a program starting
+# in that moment has its connection reset ("wine client error:0: recvmsg:
+# Connection reset by peer") or is killed with the server. This one stays
+# until 300 s after the last program; it must be the only one.
+start_wineserver() {
+    mkdir -p "$WINEPREFIX"
+    wineserver -p 300 || { echo "FAIL: a wineserver already runs for $WINEPREFIX" >&2; return 1; }
+}
+
 . "$here/wine_checks.sh"
 
 echo "== wine prefix" >&2
+start_wineserver || exit 1
 timeout 180 "$wine" wineboot -i >/dev/null 2>&1 || { echo "FAIL: wineboot" >&2; exit 1; }
-# One wineserver for the whole run, so each program starts in well under a second.
-wineserver -p 300
 check_imports
 check_vector_moves
 check_unit_suite

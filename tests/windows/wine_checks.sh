@@ -41,7 +41,7 @@ check_unit_suite() {
         echo "== unit suite under wine, ORVO_SIMD=$path" >&2
         ORVO_SIMD=$path timeout 1800 ctest --test-dir "$build" -j 2 --output-on-failure \
             >"$work/ctest-$path.log" 2>&1 || {
-            grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception' "$work/ctest-$path.log" | head -n 120 >&2
+            grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception' "$work/ctest-$path.log" | sed -n '1,120p' >&2
             fail "unit suite on $path"
         }
         grep -E 'tests passed|tests failed' "$work/ctest-$path.log" >&2
@@ -114,7 +114,7 @@ stop_x() {
     [ -n "$x_pid" ] && kill -TERM "$x_pid" 2>/dev/null && wait "$x_pid" 2>/dev/null
     x_pid=""
     unset DISPLAY
-    wineserver -p 300
+    start_wineserver || fail "no wineserver of our own"
 }
 
 # A PulseAudio server of our own with one null sink, paced like a sound card,
