@@ -62,8 +62,8 @@ check_golden_frames() {
         echo "== golden frames from orvo-render.exe, ORVO_SIMD=$path" >&2
         local frames=$work/frames-$path
         (cd "$host/assets" &&
-            ORVO_SIMD=$path timeout 300 "$wine" "$out/orvo-render.exe" --assets . --out "$frames" --times "$times" &&
-            ORVO_SIMD=$path timeout 300 "$wine" "$out/orvo-render.exe" --assets . --out "$frames/fps" --fps 25 \
+            ORVO_SIMD=$path timeout 300 "${wine[@]}" "$out/orvo-render.exe" --assets . --out "$frames" --times "$times" &&
+            ORVO_SIMD=$path timeout 300 "${wine[@]}" "$out/orvo-render.exe" --assets . --out "$frames/fps" --fps 25 \
                 --duration 2 --start 8000) >"$work/render.log" 2>&1 || {
             cat "$work/render.log" >&2
             fail "orvo-render.exe failed on $path"
@@ -152,7 +152,7 @@ prepare_run() {
 }
 
 start_orvo() {
-    (cd "$run" && exec "$wine" orvo.exe) >"$run/stdout" 2>"$run/stderr" &
+    (cd "$run" && exec "${wine[@]}" orvo.exe) >"$run/stdout" 2>"$run/stderr" &
     orvo_pid=$!
     pids+=("$orvo_pid")
     started_at=$(date +%s.%N)
