@@ -224,6 +224,11 @@ cpu_seconds() { # pid: user + system CPU seconds so far
 }
 
 check_whole_program() {
+    # A new wineserver, whose desktop process starts on the X server: the
+    # one from wineboot started with no display.
+    timeout 20 wineserver -k 2>/dev/null
+    timeout 20 wineserver -w 2>/dev/null
+    start_wineserver || { fail "no wineserver of our own"; return; }
     # Every run has the sound server, so wine's sound drivers have nothing
     # to say on stderr.
     start_pulse || return
