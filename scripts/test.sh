@@ -18,3 +18,7 @@ for variant in release sanitize; do
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
 
+# The Windows build and its tests under wine; the first run also builds the
+# Windows libraries from Debian's sources (cached in build/windows/deps/).
+echo "== windows build and tests" >&2
+./scripts/build-windows.sh --test
