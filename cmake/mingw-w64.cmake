@@ -22,7 +22,13 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Test programs are listed when CTest runs (under wine), not at build time.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+# Debian's wine 8 has no preloader: its loader sits at 0x7d000000 and the
+# kernel starts the heap at random up to 1 GB above it, now and then over
+# 0x7ffe0000, where wine must map Windows' shared user data ("failed to map
+# the shared user data", about one start in a thousand). Without address
+# randomization the heap follows the loader and stays clear of it.
 find_program(ORVO_WINE NAMES wine64 wine)
-if(ORVO_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVO_WINE})
+find_program(ORVO_SETARCH setarch)
+if(ORVO_WINE AND ORVO_SETARCH)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVO_SETARCH} x86_64 -R ${ORVO_WINE})
 endif()

@@ -19,6 +19,10 @@ for variant in release sanitize; do
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
 
+# The Windows build and its tests under wine; the first run also builds the
+# Windows libraries from Debian's sources (cached in build/windows/deps/).
+echo "== windows build and tests" >&2
+./scripts/build-windows.sh --test
 
 # The browser build and its tests in headless chromium (the first run builds
 # libjpeg-turbo and libopenmpt for WebAssembly, cached in build/web/deps/).

@@ -41,7 +41,7 @@ check_unit_suite() {
         echo "== unit suite under wine, ORVO_SIMD=$path" >&2
         ORVO_SIMD=$path timeout 1800 ctest --test-dir "$build" -j 2 --output-on-failure \
             >"$work/ctest-$path.log" 2>&1 || {
-            grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception' "$work/ctest-$path.log" | head -n 120 >&2
+            grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception' "$work/ctest-$path.log" | sed -n '1,120p' >&2
             fail "unit suite on $path"
         }
         grep -E 'tests passed|tests failed' "$work/ctest-$path.log" >&2
@@ -62,8 +62,8 @@ check_golden_frames() {
         echo "== golden frames from orvo-render.exe, ORVO_SIMD=$path" >&2
         local frames=$work/frames-$path
         (cd "$host/assets" &&
-            ORVO_SIMD=$path timeout 300 "$wine" "$out/orvo-render.exe" --assets . --out "$frames" --times "$times" &&
-            ORVO_SIMD=$path timeout 300 "$wine" "$out/orvo-render.exe" --assets . --out "$frames/fps" --fps 25 \
+            ORVO_SIMD=$path timeout 300 "${wine[@]}" "$out/orvo-render.exe" --assets . --out "$frames" --times "$times" &&
+            ORVO_SIMD=$path timeout 300 "${wine[@]}" "$out/orvo-render.exe" --assets . --out "$frames/fps" --fps 25 \
                 --duration 2 --start 8000) >"$work/render.log" 2>&1 || {
             cat "$work/render.log" >&2
             fail "orvo-render.exe failed on $path"
@@ -114,7 +114,7 @@ stop_x() {
     [ -n "$x_pid" ] && kill -TERM "$x_pid" 2>/dev/null && wait "$x_pid" 2>/dev/null
     x_pid=""
     unset DISPLAY
-    wineserver -p 300
+    start_wineserver || fail "no wineserver of our own"
 }
 
 # A PulseAudio server of our own with one null sink, paced like a sound card,
@@ -152,7 +152,7 @@ prepare_run() {
 }
 
 start_orvo() {
-    (cd "$run" && exec "$wine" orvo.exe) >"$run/stdout" 2>"$run/stderr" &
+    (cd "$run" && exec "${wine[@]}" orvo.exe) >"$run/stdout" 2>"$run/stderr" &
     orvo_pid=$!
     pids+=("$orvo_pid")
     started_at=$(date +%s.%N)
@@ -224,6 +224,11 @@ cpu_seconds() { # pid: user + system CPU seconds so far
 }
 
 check_whole_program() {
+    # A new wineserver, whose desktop process starts on the X server: the
+    # one from wineboot started with no display.
+    timeout 20 wineserver -k 2>/dev/null
+    timeout 20 wineserver -w 2>/dev/null
+    start_wineserver || { fail "no wineserver of our own"; return; }
     # Every run has the sound server, so wine's sound drivers have nothing
     # to say on stderr.
     start_pulse || return
