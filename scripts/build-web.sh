@@ -32,49 +32,19 @@ cflags="-O2 -fexceptions"
 compiler_id=$(emcc -dumpversion)
 mkdir -p "$deps/src"
 
-build_cmake_library() { # name pkg extra-cmake-args...
-  local name=$1 pkg=$2 tree version prefix; shift 2
-  tree=$(fetch_source "$pkg")
-  version=$(source_version "$pkg" "$tree")
-  prefix=$(prefix_for "$name" "$version")
-  if [ ! -f "$prefix/.done" ]; then
-    echo "== building $name ($version) for the web" >&2
-    rm -rf "$prefix" "$prefix.build"
-    # The emulator lets CMake's checks run what they compile.
-    nice emcmake cmake -S "$tree" -B "$prefix.build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-      -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node "$@" >"$prefix.log" 2>&1 &&
-      nice cmake --build "$prefix.build" -j "$jobs" >>"$prefix.log" 2>&1 &&
-      cmake --install "$prefix.build" >>"$prefix.log" 2>&1 ||
-      { echo "build-web: $name failed, see $prefix.log" >&2; exit 1; }
-    rm -rf "$prefix.build"
-    touch "$prefix/.done"
-  fi
-  link_into_prefix "$prefix"
-}
+cross_name="the web"
+# The emulator lets CMake's checks run what they compile.
+cross_cmake=(emcmake cmake -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node)
+cross_configure=(emconfigure)
+cross_make=(emmake make)
 
 rm -rf "$deps/prefix"
 # Plain C kernels (no SIMD for wasm here); their output is the same.
 build_cmake_library libjpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
   -DWITH_SIMD=OFF
 
-# libopenmpt: autotools, every optional dependency off, exceptions on (the
-# library throws and catches its own).
-tree=$(fetch_source libopenmpt)
-version=$(source_version libopenmpt "$tree")
-prefix=$(prefix_for libopenmpt "$version")
-if [ ! -f "$prefix/.done" ]; then
-  echo "== building libopenmpt ($version) for the web: about 4 minutes on two cores" >&2
-  rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
-  (cd "$prefix.build" && nice emconfigure "$tree/configure" --host=wasm32 --prefix="$prefix" \
-      "${openmpt_static_options[@]}" CFLAGS="$cflags" CXXFLAGS="$cflags" LDFLAGS="-fexceptions" \
-      PKG_CONFIG_LIBDIR=/nonexistent &&
-    nice emmake make -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
-    { echo "build-web: libopenmpt failed, see $prefix.log" >&2; exit 1; }
-  rm -rf "$prefix.build"
-  touch "$prefix/.done"
-fi
-link_into_prefix "$prefix"
+# libopenmpt throws and catches its own exceptions.
+build_libopenmpt --host=wasm32 LDFLAGS="-fexceptions"
 echo "web libraries ready in $deps/prefix" >&2
 
 # --- The assets: written by the native orvo-assetgen, as for the Linux build,

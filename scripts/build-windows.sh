@@ -33,29 +33,10 @@ mkdir -p "$deps/src"
 
 toolchain=$root/cmake/mingw-w64.cmake
 
-build_cmake_library() { # name pkg extra-cmake-args...
-  local name=$1 pkg=$2 tree; shift 2
-  tree=$(fetch_source "$pkg")
-  build_cmake_tree "$name" "$(source_version "$pkg" "$tree")" "$tree" "$@"
-}
-
-build_cmake_tree() { # name version source-tree extra-cmake-args...
-  local name=$1 version=$2 tree=$3 prefix; shift 3
-  prefix=$(prefix_for "$name" "$version")
-  if [ ! -f "$prefix/.done" ]; then
-    echo "== building $name ($version) for Windows" >&2
-    rm -rf "$prefix" "$prefix.build"
-    nice cmake -S "$tree" -B "$prefix.build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-      -DCMAKE_PREFIX_PATH="$deps/prefix" "$@" >"$prefix.log" 2>&1 &&
-      nice cmake --build "$prefix.build" -j "$jobs" >>"$prefix.log" 2>&1 &&
-      cmake --install "$prefix.build" >>"$prefix.log" 2>&1 ||
-      { echo "build-windows: $name failed, see $prefix.log" >&2; exit 1; }
-    rm -rf "$prefix.build"
-    touch "$prefix/.done"
-  fi
-  link_into_prefix "$prefix"
-}
+cross_name=Windows
+cross_cmake=(cmake -DCMAKE_TOOLCHAIN_FILE="$toolchain")
+cross_configure=()
+cross_make=(make)
 
 rm -rf "$deps/prefix"
 # zlib: Debian's tree lacks the Windows resource file its CMake build wants,
@@ -84,22 +65,8 @@ build_cmake_library libjpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON
 build_cmake_tree gtest "$(dpkg-query -W -f='${Version}' libgtest-dev)" /usr/src/googletest -DBUILD_GMOCK=ON \
   -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
 
-# libopenmpt: autotools, every optional dependency off (or the host's zlib
-# and friends are picked up), no -g (the objects would be 100 MB).
-tree=$(fetch_source libopenmpt)
-version=$(source_version libopenmpt "$tree")
-prefix=$(prefix_for libopenmpt "$version")
-if [ ! -f "$prefix/.done" ]; then
-  echo "== building libopenmpt ($version) for Windows: about 5 minutes on one core" >&2
-  rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
-  (cd "$prefix.build" && nice "$tree/configure" --host=$host --prefix="$prefix" "${openmpt_static_options[@]}" \
-      CFLAGS="$cflags" CXXFLAGS="$cflags" PKG_CONFIG_LIBDIR=/nonexistent &&
-    nice make -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
-    { echo "build-windows: libopenmpt failed, see $prefix.log" >&2; exit 1; }
-  rm -rf "$prefix.build"
-  touch "$prefix/.done"
-fi
-link_into_prefix "$prefix"
+# No -g for libopenmpt: its objects would be 100 MB.
+build_libopenmpt --host=$host
 
 # --- The assets: written by the host's orvo-assetgen, as for the Linux build,
 # so both builds start from the same files. The host's orvo-render is kept for

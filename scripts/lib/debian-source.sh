@@ -65,9 +65,57 @@ link_into_prefix() {
   find "$1" -name '*.pc' -exec cp -a {} "$deps/prefix/lib/pkgconfig/" \;
 }
 
-# libopenmpt's configure options for a static library with every optional
-# dependency off (or the host's zlib and friends are picked up).
-openmpt_static_options=(--enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg
-  --without-vorbis --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp
-  --without-sdl2 --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests
-  --disable-doxygen-doc)
+# Building for the target. The caller also sets cross_name ("Windows", "the
+# web") and how its tools are run: cross_cmake, the CMake configure command
+# with the target's toolchain; cross_configure, the words put before an
+# autotools configure (may be empty); cross_make, the make command.
+
+# Configures, builds and installs a CMake source tree into its cache folder,
+# once, and adds it to the merged prefix.
+build_cmake_tree() { # name version source-tree extra-cmake-args...
+  local name=$1 version=$2 tree=$3 prefix; shift 3
+  prefix=$(prefix_for "$name" "$version")
+  if [ ! -f "$prefix/.done" ]; then
+    echo "== building $name ($version) for $cross_name" >&2
+    rm -rf "$prefix" "$prefix.build"
+    nice "${cross_cmake[@]}" -S "$tree" -B "$prefix.build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$deps/prefix" \
+      "$@" >"$prefix.log" 2>&1 &&
+      nice cmake --build "$prefix.build" -j "$jobs" >>"$prefix.log" 2>&1 &&
+      cmake --install "$prefix.build" >>"$prefix.log" 2>&1 ||
+      { echo "$0: $name failed, see $prefix.log" >&2; exit 1; }
+    rm -rf "$prefix.build"
+    touch "$prefix/.done"
+  fi
+  link_into_prefix "$prefix"
+}
+
+# The same for Debian's source package pkg.
+build_cmake_library() { # name pkg extra-cmake-args...
+  local name=$1 pkg=$2 tree; shift 2
+  tree=$(fetch_source "$pkg")
+  build_cmake_tree "$name" "$(source_version "$pkg" "$tree")" "$tree" "$@"
+}
+
+# libopenmpt through autotools, static, every optional dependency off (or the
+# host's zlib and friends are picked up).
+build_libopenmpt() { # configure-args...
+  local tree version prefix
+  tree=$(fetch_source libopenmpt)
+  version=$(source_version libopenmpt "$tree")
+  prefix=$(prefix_for libopenmpt "$version")
+  if [ ! -f "$prefix/.done" ]; then
+    echo "== building libopenmpt ($version) for $cross_name: the longest step, several minutes" >&2
+    rm -rf "$prefix" "$prefix.build" && mkdir -p "$prefix.build"
+    (cd "$prefix.build" && nice "${cross_configure[@]}" "$tree/configure" --prefix="$prefix" \
+        --enable-static --disable-shared --without-zlib --without-mpg123 --without-ogg --without-vorbis \
+        --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp --without-sdl2 \
+        --without-sndfile --without-flac --disable-openmpt123 --disable-examples --disable-tests \
+        --disable-doxygen-doc CFLAGS="$cflags" CXXFLAGS="$cflags" PKG_CONFIG_LIBDIR=/nonexistent "$@" &&
+      nice "${cross_make[@]}" -j "$jobs" && make install) >"$prefix.log" 2>&1 ||
+      { echo "$0: libopenmpt failed, see $prefix.log" >&2; exit 1; }
+    rm -rf "$prefix.build"
+    touch "$prefix/.done"
+  fi
+  link_into_prefix "$prefix"
+}

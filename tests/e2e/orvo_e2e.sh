@@ -64,8 +64,8 @@ fail() {
 # (the session bus, Mesa's GL driver) that leave a little memory behind, and
 # once unloaded they can no longer be named in a suppression. Our own code's
 # leaks are checked by the unit tests.
-# (The listing goes through a variable: `ldd | grep -q` under pipefail fails
-# whenever grep stops reading before ldd is done writing.)
+# (The listing goes through a variable: a grep that stops reading early
+# would fail the pipe under pipefail while ldd still writes.)
 libraries=$(ldd "$2" 2>/dev/null || true)
 if [[ $libraries == *libasan* ]]; then
     export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
