@@ -55,7 +55,6 @@ struct WebState {
     int32_t width;
     int32_t height;
     bool surface_up;
-    uint32_t back_buffer_count;
 
     int32_t device_rate;
     openmpt_module* playing;  // the audio callback runs between frames, on this thread
@@ -129,9 +128,9 @@ int32_t set_display_mode(Handle, int32_t width, int32_t height, int32_t bits_per
 
 int32_t restore_display_mode(Handle) { return 0; }
 
-int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buffer_count, uint32_t, Handle* primary) {
+// Every flipping-chain form is one canvas and one buffer.
+int32_t create_primary_surface(Handle object, uint32_t, uint32_t, uint32_t, Handle* primary) {
     if (object != kDisplayObject || state.width == 0) return failure("no display mode was set");
-    state.back_buffer_count = (flags & kSurfaceBackBufferCount) ? back_buffer_count : 0;
     state.surface_up = true;
     *primary = kPrimary;
     return 0;
@@ -177,7 +176,6 @@ int32_t flip(Handle primary) {
 
 int32_t release_surface(Handle) {
     state.surface_up = false;
-    state.back_buffer_count = 0;
     return 0;
 }
 
