@@ -1,6 +1,7 @@
 # Cross-building for 64-bit Windows with Debian's MinGW-w64 (posix threads),
 # running the results under wine. Used by scripts/build-windows.sh for Orvo
-# and for the libraries it builds from source.
+# and for the libraries it builds from source. The folder of those libraries
+# is passed in CMAKE_FIND_ROOT_PATH (the "windows" preset names it).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -9,8 +10,7 @@ set(CMAKE_C_COMPILER ${ORVO_MINGW}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ORVO_MINGW}-g++-posix)
 set(CMAKE_RC_COMPILER ${ORVO_MINGW}-windres)
 
-# The libraries that scripts/build-windows.sh builds from Debian's sources.
-set(CMAKE_FIND_ROOT_PATH /usr/${ORVO_MINGW} ${CMAKE_CURRENT_LIST_DIR}/../build/windows/deps/prefix)
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${ORVO_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

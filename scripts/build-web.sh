@@ -1,18 +1,15 @@
-#!/usr/bin/env bash
 # Builds Orvo for the web browser with Debian's emscripten into build/web/:
 # index.html, orvo.js and orvo.wasm beside the four asset files. Debian has
 # no WebAssembly builds of libjpeg or libopenmpt, so Debian's own source
-# packages of them are fetched and built once, cached in build/web/deps/
-# under their version and flags; later runs take seconds. Nothing is
-# downloaded from anywhere but Debian's archive (emscripten's system
-# libraries are Debian's prebuilt ones).
+# packages of them are fetched and built once, cached for every clone on the
+# machine (scripts/lib/debian-source.sh says where and how); later runs take
+# seconds. Nothing is downloaded from anywhere but Debian's archive
+# (emscripten's system libraries are Debian's prebuilt ones).
 #   --test   also runs the browser tests (tests/web/run.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=$root/build/web
-deps=$out/deps
-jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 
 # --- Debian packages: emscripten and the source index; chromium for the tests.
 packages=(emscripten dpkg-dev cmake ninja-build pkg-config)
@@ -26,47 +23,42 @@ fi
 install_missing "${packages[@]}"
 
 # Debian's emscripten finds its JavaScript parser through NODE_PATH, and its
-# generated code must not meet Node 20's own fetch.
+# generated code must not meet Node 20's own fetch (the web-* presets set the
+# same for Orvo's own build).
 export NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
 cflags="-O2 -fexceptions"
-compiler_id=$(emcc -dumpversion)
-mkdir -p "$deps/src"
-
+compiler_id="emcc $(emcc -dumpversion)"
+target=web
+prefix=$out/prefix
+toolchain=$root/cmake/emscripten.cmake
 cross_name="the web"
-# The emulator lets CMake's checks run what they compile.
-cross_cmake=(emcmake cmake -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node)
 cross_configure=(emconfigure)
 cross_make=(emmake make)
 
-rm -rf "$deps/prefix"
+rm -rf "$prefix"
 # Plain C kernels (no SIMD for wasm here); their output is the same.
 build_cmake_library libjpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
   -DWITH_SIMD=OFF
 
 # libopenmpt throws and catches its own exceptions.
 build_libopenmpt --host=wasm32 LDFLAGS="-fexceptions"
-echo "web libraries ready in $deps/prefix" >&2
+echo "web libraries ready in $prefix" >&2
 
 # --- The assets: written by the native orvo-assetgen, as for the Linux build,
 # so both builds start from the same files. The native orvo-render is kept for
 # the tests' frame comparison.
 ./scripts/install-deps.sh
 host_build=$root/build/release
-env -u CC -u CXX cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-nice cmake --build "$host_build" -j "$jobs" --target orvo_assets orvo-render orvo_parameters_digest
+cmake --preset release >/dev/null
+nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo-render orvo_parameters_digest
 
 # --- Orvo for the web, twice: plain, and with the simd128 path for browsers
 # that run WebAssembly's SIMD (a module with SIMD in it loads nowhere else).
 # The page picks one.
 for variant in plain simd128; do
-  web_build=$out/build-$variant
-  simd=OFF
-  [ "$variant" = simd128 ] && simd=ON
-  PKG_CONFIG_LIBDIR=$deps/prefix/lib/pkgconfig emcmake cmake -S . -B "$web_build" -G Ninja \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$deps/prefix" -DCMAKE_FIND_ROOT_PATH="$deps/prefix" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node -DORVO_WASM_SIMD128=$simd >/dev/null
-  PKG_CONFIG_LIBDIR=$deps/prefix/lib/pkgconfig nice cmake --build "$web_build" -j "$jobs"
-  cp "$web_build"/src/driver/orvo*.js "$web_build"/src/driver/orvo*.wasm "$out/"
+  cmake --preset "web-$variant" >/dev/null
+  nice cmake --build --preset "web-$variant" -j "$jobs"
+  cp "$out/build-$variant"/src/driver/orvo*.js "$out/build-$variant"/src/driver/orvo*.wasm "$out/"
 done
 cp "$root/src/platform/web/index.html" "$out/"
 cp "$host_build"/assets/{02.jpg,02a.jpg,king.jpg,s.s3m} "$out/"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j "$(nproc)" --target orvo orvo_assets
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target orvo orvo_assets
 cd build/release/assets
 exec ../src/driver/orvo

@@ -8,23 +8,20 @@ cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
 for variant in release sanitize; do
-  dir=build/$variant
-  flags=(-DCMAKE_BUILD_TYPE=Release)
-  [ "$variant" = sanitize ] && flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_SANITIZE=ON)
   echo "== $variant build" >&2
-  cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake --preset "$variant" >/dev/null
+  cmake --build --preset "$variant" -j "$jobs"
   echo "== $variant tests" >&2
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir "$dir" -j "$jobs" --output-on-failure
+  ctest --preset "$variant" -j "$jobs"
 done
 
-# The Windows build and its tests under wine; the first run also builds the
-# Windows libraries from Debian's sources (cached in build/windows/deps/).
+# The Windows build and its tests under wine; the first run on a machine also
+# builds the Windows libraries from Debian's sources (cached outside the
+# clone, see scripts/lib/debian-source.sh).
 echo "== windows build and tests" >&2
 ./scripts/build-windows.sh --test
 
-# The browser build and its tests in headless chromium (the first run builds
-# libjpeg-turbo and libopenmpt for WebAssembly, cached in build/web/deps/).
+# The browser build and its tests in headless chromium (the first run on a
+# machine builds libjpeg-turbo and libopenmpt for WebAssembly, cached too).
 echo "== browser build and tests" >&2
 ./scripts/build-web.sh --test

@@ -38,7 +38,7 @@ fi
 
 echo "== the sites and the native frames" >&2
 mkdir -p "$work/sites" "$work/frames"
-cp -r "$out" "$work/sites/site" && rm -rf "$work/sites/site"/build-* "$work/sites/site/deps"
+cp -r "$out" "$work/sites/site" && rm -rf "$work/sites/site"/build-* "$work/sites/site/prefix"
 cp -r "$work/sites/site" "$work/sites/broken"
 printf "this is not a JPEG picture\n" >"$work/sites/broken/king.jpg"
 cp -r "$work/sites/site" "$work/sites/nosong" && rm "$work/sites/nosong/s.s3m"

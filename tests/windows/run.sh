@@ -16,7 +16,7 @@ set -uo pipefail
 out=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 build=$out/build
-host=$out/host
+host=$(realpath "$here/../../build/release")  # the Linux build, for the frame comparison
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-wine.XXXXXX")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$work/home
