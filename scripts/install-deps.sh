@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   libjpeg62-turbo-dev libpng-dev libsdl2-dev libopenmpt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   clang-format clang-tidy

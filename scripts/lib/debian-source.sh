@@ -75,6 +75,7 @@ fetch_source() { # pkg version
     tmp=$(temporary_folder)
     (cd "$tmp" && apt-get source -qq "$1/bookworm" >/dev/null 2>"$tmp.log") ||
       { echo "$0: apt-get source $1 failed (see $tmp.log)" >&2; exit 1; }
+    rm -f "$tmp.log"
     publish "$tmp" "$dir"
   fi
   find "$dir" -mindepth 1 -maxdepth 1 -type d -print -quit
