@@ -3,11 +3,10 @@
 // out of the user's reach, so it leaves at once.
 #include "driver/driver.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/frame_store.h"
 #include "display/display.h"
@@ -63,35 +62,19 @@ int run() {
     return 0;
 }
 
-namespace {
-
-// Whether times is a comma-separated list of whole numbers within 32 bits;
-// stores each in turn through store.
-template <typename Store> bool for_each_time(const char* times, Store store) {
-    const char* at = times;
-    do {
-        char* end = nullptr;
-        errno = 0;
-        const long long t = std::strtoll(at, &end, 10);
-        if (end == at || errno != 0 || t < INT32_MIN || t > INT32_MAX || (*end != ',' && *end != '\0')) return false;
-        store(static_cast<int32_t>(t));
-        at = *end == ',' ? end + 1 : end;
-    } while (*at != '\0' || at[-1] == ',');
-    return true;
-}
-
-}  // namespace
-
 int show_still(const char* times) {
     simd::choose_at_start_up("orvo");
-    if (!for_each_time(times, [](int32_t) {})) {
+    const int64_t count = timing::parse_clock_times(times, nullptr, 0);
+    if (count < 0) {
         std::fprintf(stderr, "orvo: \"%s\" is not a list of clock times (milliseconds, separated by commas)\n", times);
         return 2;
     }
+    std::vector<int32_t> list(static_cast<size_t>(count));
+    timing::parse_clock_times(times, list.data(), count);
     if (!open_display()) return 1;
     frame_store::clear_slots();
     scene::load_pictures("");
-    for_each_time(times, [](int32_t t) { scene::render_frame(t); });
+    for (const int32_t t : list) scene::render_frame(t);
     display::present(frame_store::screen());
     frame_store::free_slots();
     display::close();

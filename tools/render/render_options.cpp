@@ -1,9 +1,12 @@
 // orvo-render's command line. Every number is parsed strictly: digits only
-// (a leading minus where negative values make sense), no blanks, no overflow.
+// (a leading minus where negative values make sense), no blanks, no overflow;
+// the --times list as the browser's still form parses it.
 #include "tools/render/render_options.h"
 
 #include <cctype>
 #include <cstring>
+
+#include "timing/timing.h"
 
 namespace render_options {
 namespace {
@@ -71,20 +74,6 @@ bool parse_seconds(const char* text, int64_t* milliseconds) {
     if (fraction[0] == '-' || !parse_integer(fraction.c_str(), 0, 999, &thousandths)) return false;
     *milliseconds = seconds * 1000 + thousandths;
     return true;
-}
-
-bool parse_time_list(const char* text, std::vector<int32_t>* times) {
-    const char* p = text;
-    for (;;) {
-        const char* comma = std::strchr(p, ',');
-        const std::string item(p, comma != nullptr ? static_cast<size_t>(comma - p) : std::strlen(p));
-        int64_t t = 0;
-        if (!parse_integer(item.c_str(), INT32_MIN, INT32_MAX, &t)) return false;
-        if (static_cast<int64_t>(times->size()) == kMaxFrames) return false;
-        times->push_back(static_cast<int32_t>(t));
-        if (comma == nullptr) return true;
-        p = comma + 1;
-    }
 }
 
 bool bad(std::string* error, const std::string& why) {
@@ -201,9 +190,12 @@ bool build(const Given& given, Options* options, std::string* error) {
         if (given.fps != nullptr || given.duration != nullptr || given.start != nullptr) {
             return bad(error, "--times can't be combined with --fps, --duration or --start");
         }
-        if (!parse_time_list(given.times, &options->times)) {
+        const int64_t count = timing::parse_clock_times(given.times, nullptr, 0);
+        if (count < 0 || count > kMaxFrames) {
             return bad(error, "--times needs signed 32-bit milliseconds separated by commas, at most 1000000");
         }
+        options->times.resize(static_cast<size_t>(count));
+        timing::parse_clock_times(given.times, options->times.data(), count);
         return true;
     }
     if (given.fps == nullptr || given.duration == nullptr) {
