@@ -133,8 +133,11 @@ TEST_P(SimdPaths, RadialZoomMatchesPlain) {
     // 0.99375 (K = 65126) is the last factor whose far corner still reads
     // within two pixels; 0.99373 (K = 65125) reads three back there; 0.996
     // switches to the two pixels back at other columns and rows than 0.9955.
-    const float factors[] = {0.9955f, 0.9999f, 0.99f,    0.95f,    0.8f,     0.5f,     0.31f,
-                             0.01f,   0.0f,    0.99999f, 0.99998f, 0.99375f, 0.99373f, 0.996f};
+    // Factors of 1 and above (K = 65536, 66000, ...) and below 0 are outside
+    // every layer's passes: the table must hand them to the plain code.
+    const float factors[] = {0.9955f, 0.9999f,  0.99f,    0.95f,    0.8f,     0.5f,   0.31f, 0.01f,
+                             0.0f,    0.99999f, 0.99998f, 0.99375f, 0.99373f, 0.996f, 1.0f,  1.00708f,
+                             1.5f,    4.0f,     1e12f,    -0.001f,  -0.7f,    -3.0f,  -1e12f};
     uint32_t seed = 400;
     for (float factor : factors) {
         const PageBuffer start = random_page(seed++);
