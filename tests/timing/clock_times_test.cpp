@@ -19,8 +19,7 @@ std::vector<int32_t> parsed(const char* text) {
 
 TEST(ClockTimes, WholeMillisecondsWithinSignedThirtyTwoBitsInTheOrderGiven) {
     EXPECT_EQ(parsed("0"), (std::vector<int32_t>{0}));
-    EXPECT_EQ(parsed("-2147483648,2147483647,-5,0,-0,007"),
-              (std::vector<int32_t>{INT32_MIN, INT32_MAX, -5, 0, 0, 7}));
+    EXPECT_EQ(parsed("-2147483648,2147483647,-5,0,-0,007"), (std::vector<int32_t>{INT32_MIN, INT32_MAX, -5, 0, 0, 7}));
     // Stores no more than the room it is given, and still counts them all.
     int32_t two[2] = {};
     EXPECT_EQ(timing::parse_clock_times("4,5,6", two, 2), 3);
