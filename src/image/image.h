@@ -57,6 +57,9 @@ void resample_slot_into_page(int slot, int page);
 
 // The subsystem's one way out on failure: prints the formatted line (which
 // must end in a newline) to stderr and ends the process with exit code 1.
+// Its callers release what they hold first (the library, the file, buffers;
+// a slot holds a whole picture or none), so a program that links a fail() of its
+// own which returns to a known point, as the fuzz targets do, loses nothing.
 [[noreturn]] void fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace image

@@ -1,7 +1,7 @@
 // The JPEG file decoder: a thin adapter over libjpeg's decompression interface
 // in the library's own step order, rows read straight into a bottom-up buffer.
-// Also the subsystem's one print-and-exit function.
-#include <cstdarg>
+// Every way out releases the library, the file and the buffer before it
+// fails, so nothing is left behind whoever ends the process.
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,14 +10,6 @@
 #include "image/image.h"
 
 namespace image {
-
-void fail(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::exit(1);
-}
 
 namespace {
 
@@ -32,11 +24,29 @@ const char* colour_space_name(J_COLOR_SPACE space) {
     }
 }
 
+// The library's error manager with the file it reads and the buffer it fills:
+// its fatal errors release all three and leave through fail() with the
+// library's own line.
+struct ErrorManager {
+    jpeg_error_mgr library;  // first, so the library's pointer is this one's
+    FILE* file;
+    uint8_t* buffer;  // null until allocated
+};
+
 // Our own refusals release the library and the file first; the line and the
 // exit code are those of the library's fatal errors.
 void release(jpeg_decompress_struct* cinfo, FILE* file) {
     jpeg_destroy_decompress(cinfo);
     std::fclose(file);
+}
+
+void library_error_exit(j_common_ptr common) {
+    char message[JMSG_LENGTH_MAX];
+    (*common->err->format_message)(common, message);
+    const ErrorManager* errors = reinterpret_cast<ErrorManager*>(common->err);
+    std::free(errors->buffer);
+    release(reinterpret_cast<jpeg_decompress_struct*>(common), errors->file);
+    fail("%s\n", message);
 }
 
 [[noreturn]] void refuse_size(jpeg_decompress_struct* cinfo, FILE* file, const char* path) {
@@ -63,11 +73,14 @@ uint8_t* decode_jpeg_file(const char* path, DecodeAs as, int32_t* width, int32_t
 
     // 2-3. A fresh standard error manager per file, so that the library's
     // warning count starts at zero and the first warning of each file shows:
-    // its emit_message prints warning number 0 and only counts the rest, and
-    // its error_exit prints the library's message and exits with code 1.
+    // its emit_message prints warning number 0 and only counts the rest. Its
+    // error_exit is ours, which releases the file too.
     jpeg_decompress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
+    ErrorManager errors;
+    cinfo.err = jpeg_std_error(&errors.library);
+    errors.library.error_exit = library_error_exit;
+    errors.file = file;
+    errors.buffer = nullptr;
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
 
@@ -100,13 +113,21 @@ uint8_t* decode_jpeg_file(const char* path, DecodeAs as, int32_t* width, int32_t
     const int32_t stride = static_cast<int32_t>(w) * 3;
     const int32_t bytes = static_cast<int32_t>(h) * stride;
     uint8_t* buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
-    if (buffer == nullptr) fail("Couldn't allocate %d bytes for image data\n", bytes);
+    if (buffer == nullptr) {
+        release(&cinfo, file);
+        fail("Couldn't allocate %d bytes for image data\n", bytes);
+    }
+    errors.buffer = buffer;
 
     // 7. One row per call, each straight into its bottom-up place.
     JSAMPROW row[1];
     for (JDIMENSION i = 0; i < cinfo.image_height; ++i) {
         row[0] = buffer + static_cast<size_t>(h - 1 - i) * static_cast<size_t>(stride);
-        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) fail("Failed reading row %d\n", static_cast<int>(i));
+        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) {
+            std::free(buffer);
+            release(&cinfo, file);
+            fail("Failed reading row %d\n", static_cast<int>(i));
+        }
     }
 
     // 8. finish's result only matters to a suspending data source.

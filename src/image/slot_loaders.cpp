@@ -29,7 +29,8 @@ void pack_colour(const uint8_t* buffer, int32_t w, int32_t h, int components, Pi
 
 void load_colour_image(const char* path, int slot) {
     ImageSlot& s = frame_store::slot(slot);
-    if (s.pixels != nullptr) std::free(s.pixels);  // overwritten below, or the process ends
+    std::free(s.pixels);
+    s = ImageSlot{};  // empty until the picture is whole
 
     int32_t w = 0, h = 0;
     int components = 0;
@@ -37,13 +38,17 @@ void load_colour_image(const char* path, int slot) {
 
     // The decoder refused anything whose w * h * 4 exceeds INT32_MAX.
     const int32_t bytes = w * h * 4;
+    Pixel* pixels = static_cast<Pixel*>(std::malloc(static_cast<size_t>(bytes)));
+    if (pixels == nullptr) {
+        std::free(buffer);
+        fail("Couldn't allocate %d bytes for image data\n", bytes);
+    }
+
+    pack_colour(buffer, w, h, components, pixels);
+    std::free(buffer);
     s.width = w;
     s.height = h;
-    s.pixels = static_cast<Pixel*>(std::malloc(static_cast<size_t>(bytes)));
-    if (s.pixels == nullptr) fail("Couldn't allocate %d bytes for image data\n", bytes);
-
-    pack_colour(buffer, w, h, components, s.pixels);
-    std::free(buffer);
+    s.pixels = pixels;
 }
 
 void load_colour_image_with_alpha_mask(const char* colour_path, const char* mask_path, int slot) {
