@@ -13,6 +13,8 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   # Whole-program tests: a real X server, key presses, screenshots, audio checks.
   packages+=(xvfb xdotool imagemagick sox x11-utils openbox)
+  # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

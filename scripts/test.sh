@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal
 # optimised build and one with AddressSanitizer and UndefinedBehaviorSanitizer;
-# then the cross builds and their tests.
+# then the fuzz targets, the cross builds and their tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test
@@ -14,6 +14,12 @@ for variant in release sanitize; do
   echo "== $variant tests" >&2
   ctest --preset "$variant" -j "$jobs"
 done
+
+# The fuzz targets (tests/fuzz, clang and libFuzzer), each for a bounded time.
+echo "== fuzz targets" >&2
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
 
 # The Windows build and its tests under wine; the first run on a machine also
 # builds the Windows libraries from Debian's sources (cached outside the
