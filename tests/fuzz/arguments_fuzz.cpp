@@ -1,8 +1,8 @@
 // Fuzz target: orvo-render's command line. The input's NUL bytes separate
 // the arguments. Whatever the parser returns keeps its promises: a refusal
-// has one line of reason (with whatever line breaks the arguments it quotes
-// hold); a frame form at least one and at most 1000000
-// times; a video form its numbers in their ranges.
+// has one line of reason, whatever the arguments it quotes hold; a frame
+// form at least one and at most 1000000 times; a video form its numbers in
+// their ranges.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -26,11 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         render_options::parse_arguments(static_cast<int>(argv.size()), argv.data(), &options, &error);
     switch (parsed) {
         case render_options::kBadArguments:
-            // A refusal may quote the argument it refuses, line breaks and all;
-            // it adds none of its own.
             require(!error.empty(), "a refusal gives a reason");
-            require(std::count(error.begin(), error.end(), '\n') <= std::count(text.begin(), text.end(), '\n'),
-                    "a refusal is one line, but for the line breaks of the arguments it quotes");
+            require(std::none_of(error.begin(), error.end(), [](char c) { return c == '\n' || c == '\r'; }),
+                    "a refusal is one line");
             break;
         case render_options::kHelp: require(std::strlen(render_options::usage()) > 0, "help has a text"); break;
         case render_options::kRender:

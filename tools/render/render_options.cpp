@@ -4,6 +4,7 @@
 #include "tools/render/render_options.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "timing/timing.h"
@@ -81,6 +82,23 @@ bool bad(std::string* error, const std::string& why) {
     return false;
 }
 
+// An argument quoted in a refusal, its control characters written as \xNN,
+// so the refusal stays one line whatever the argument holds.
+std::string quoted(const char* argument) {
+    std::string text = "\"";
+    for (const char* c = argument; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        } else {
+            text += *c;
+        }
+    }
+    return text + "\"";
+}
+
 struct Given {
     const char* assets;
     const char* out;
@@ -122,7 +140,7 @@ bool collect(int argc, const char* const* argv, Given* given, std::string* error
             matched = true;
             break;
         }
-        if (!matched) return bad(error, std::string("unknown argument \"") + argv[i] + "\"");
+        if (!matched) return bad(error, "unknown argument " + quoted(argv[i]));
     }
     return true;
 }
@@ -166,7 +184,7 @@ bool build_video(const Given& given, Options* options, std::string* error) {
         for (const char* preset : kPresets) {
             if (std::strcmp(given.preset, preset) == 0) options->preset = preset;
         }
-        if (options->preset.empty()) return bad(error, std::string("unknown --preset \"") + given.preset + "\"");
+        if (options->preset.empty()) return bad(error, "unknown --preset " + quoted(given.preset));
     }
     options->master = given.master;
     options->stats = given.stats;
