@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/frame_store.h"
+#include "data/data.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "platform/platform.h"
@@ -48,8 +50,9 @@ int run() {
     display::present(frame_store::screen());
     frame_store::clear_slots();
     timing::clock_start();
-    music::start();
-    scene::load_pictures("");
+    const std::string assets = data::asset_directory();
+    music::start(assets.c_str());
+    scene::load_pictures(assets.c_str());
 
     while (platform::escape_key_state() == 0) {
         const int32_t t = static_cast<int32_t>(timing::clock_elapsed());
@@ -90,7 +93,7 @@ int show_still(const char* times) {
     }
     if (!open_display()) return 1;
     frame_store::clear_slots();
-    scene::load_pictures("");
+    scene::load_pictures(data::asset_directory().c_str());
     for_each_time(times, [](int32_t t) { scene::render_frame(t); });
     display::present(frame_store::screen());
     frame_store::free_slots();
