@@ -33,22 +33,16 @@ std::string program_path() {
 #endif
 }
 
-// The folder part of path, without its separator; "" when it has none.
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+// The folder part of a path that has one, without its separator.
+std::string folder_of(const std::string& path) { return path.substr(0, path.find_last_of("/\\")); }
 
 // The data folder installed with the program at program_path, ending in a
-// separator; "" when program_path has no folder.
+// separator; "" when program_path has no folder. ORVO_DATA_FROM_PROGRAM is
+// that folder's path from the program's, set by the build from the install
+// layout ("../share/orvo"; "." on Windows, where the files sit beside it).
 std::string installed_directory(const std::string& program_path) {
     if (program_path.find_first_of("/\\") == std::string::npos) return "";
-    const std::string bin = folder_of(program_path);
-#if defined(_WIN32)
-    return bin + "\\";
-#else
-    return folder_of(bin) + "/share/orvo/";
-#endif
+    return folder_of(program_path) + "/" ORVO_DATA_FROM_PROGRAM "/";
 }
 
 }  // namespace
