@@ -13,6 +13,8 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   # Whole-program tests: a real X server, key presses, screenshots, audio checks.
   packages+=(xvfb xdotool imagemagick sox x11-utils openbox)
+  # The packages' tests: their checkers, the zips, the Windows resources.
+  packages+=(lintian desktop-file-utils appstream zip unzip icoutils bc)
 fi
 
 missing=()

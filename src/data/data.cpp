@@ -6,8 +6,8 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <climits>
 #include <unistd.h>
+#include <climits>
 #endif
 
 namespace data {

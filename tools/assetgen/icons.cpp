@@ -58,8 +58,8 @@ Picture draw_icon(const Picture& king, int size) {
             const unsigned count = static_cast<unsigned>((y1 - y0) * (x1 - x0));
             uint8_t* out = icon.bytes.data() + (static_cast<size_t>(y) * size + x) * 4;
             for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((sum[c] + count / 2) / count);
-            const float d = sd_round_box(static_cast<float>(x) + 0.5f - half, static_cast<float>(y) + 0.5f - half,
-                                         half, half, half * 0.36f);
+            const float d = sd_round_box(static_cast<float>(x) + 0.5f - half, static_cast<float>(y) + 0.5f - half, half,
+                                         half, half * 0.36f);
             out[3] = static_cast<uint8_t>(cover(d) * 255.0f + 0.5f);
         }
     }
