@@ -10,7 +10,8 @@
 #   the menu's path and is removed again, leaving nothing behind;
 # - the Windows zip: unpacked into a new folder, its programs carry an icon,
 #   a version resource naming the version and a manifest; orvo.exe started
-#   there under wine shows the scene and ends on Escape with 0;
+#   there under wine names the version, shows the scene and ends on Escape
+#   with 0;
 # - the web zip: unpacked and served by a plain static server (Python's), its
 #   page names the version and its ?t= frame is orvo-render's, bit for bit.
 # Every wait is bounded; X servers, wine and the web server are ended and the
@@ -145,7 +146,7 @@ check_deb_install() { # deb version
 
 # --- The Windows zip.
 check_windows() {
-    local zip version folder exe resources
+    local zip version folder exe resources line
     zip=$(find "$dist" -maxdepth 1 -name 'orvo-*-windows-x86_64.zip' -print -quit)
     [ -n "$zip" ] || { fail "no orvo-*-windows-x86_64.zip in $dist"; return; }
     version=$(basename "$zip" -windows-x86_64.zip)
@@ -165,12 +166,11 @@ check_windows() {
         [[ $resources == *"--type=14 "* ]] || fail "$exe.exe has no icon"
         [[ $resources == *"--type=16 "* ]] || fail "$exe.exe has no version resource"
         [[ $resources == *"--type=24 "* ]] || fail "$exe.exe has no manifest"
-        wrestool -x --type=16 "$folder/$exe.exe" | iconv -f UTF-16LE -t UTF-8 2>/dev/null | tr -d '\0' |
-            grep -q "ProductVersion.*$version" || fail "$exe.exe's version resource does not name $version"
-        wrestool -x --type=24 "$folder/$exe.exe" | grep -q "dpiAwareness" || fail "$exe.exe's manifest has no DPI awareness"
-        wrestool -x --type=24 "$folder/$exe.exe" | grep -q "supportedOS" || fail "$exe.exe's manifest names no Windows"
+        line=$(wrestool -x --raw --type=16 "$folder/$exe.exe" | strings -el | grep -A1 -x ProductVersion | tail -n1)
+        [ "$line" = "$version" ] || fail "$exe.exe's version resource names \"$line\", the zip $version"
+        wrestool -x --raw --type=24 "$folder/$exe.exe" | grep -q "dpiAwareness" || fail "$exe.exe's manifest has no DPI awareness"
+        wrestool -x --raw --type=24 "$folder/$exe.exe" | grep -q "supportedOS" || fail "$exe.exe's manifest names no Windows"
     done
-    wrestool -x --type=14 "$folder/orvo.exe" >"$work/icon.ico" 2>/dev/null
     echo "orvo.exe: $(wrestool -l "$folder/orvo.exe" | wc -l) resources" >&2
 
     echo "== orvo.exe under wine, started in the unpacked folder" >&2
@@ -190,7 +190,10 @@ check_windows() {
     timeout 20 wineserver -w 2>/dev/null
     start_wineserver || { fail "no wineserver of our own"; return; }
     run=$folder
+    # (wine's desktop starts with the first program: on the X server.)
     if start_x 640x480 24; then
+        line=$(cd "$folder" && timeout 120 "${wine[@]}" orvo.exe --version | tr -d '\r')
+        [ "$line" = "orvo $version" ] || fail "orvo.exe --version says \"$line\", the zip $version"
         start_orvo
         if wait_picture; then
             echo "start to first frame under wine: $first_frame s" >&2
