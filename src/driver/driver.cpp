@@ -44,13 +44,15 @@ int run() {
         std::fprintf(stderr, "orvo: path %s\n", simd::path_name(simd::active_path()));
     }
     platform::catch_stop_signals();
+    // Where the song and the pictures are read from, found before the timed
+    // start-up begins.
+    const std::string assets = data::asset_directory();
 
     if (!open_display()) return 1;
     frame_store::clear_page(frame_store::screen());
     display::present(frame_store::screen());
     frame_store::clear_slots();
     timing::clock_start();
-    const std::string assets = data::asset_directory();
     music::start(assets.c_str());
     scene::load_pictures(assets.c_str());
 
