@@ -60,7 +60,8 @@ for variant in plain simd128; do
   nice cmake --build --preset "web-$variant" -j "$jobs"
   cp "$out/build-$variant"/src/driver/orvo*.js "$out/build-$variant"/src/driver/orvo*.wasm "$out/"
 done
-cp "$root/src/platform/web/index.html" "$out/"
+# The page, with the version in its title.
+cp "$out/build-plain/index.html" "$out/"
 cp "$host_build"/assets/{02.jpg,02a.jpg,king.jpg,s.s3m} "$out/"
 echo "Web build ready in $out: index.html, orvo.js/.wasm, orvo-simd128.js/.wasm and the four asset files" >&2
 

@@ -65,12 +65,12 @@ build_cmake_tree gtest "$(dpkg-query -W -f='${Version}' libgtest-dev)" /usr/src/
 # No -g for libopenmpt: its objects would be 100 MB.
 build_libopenmpt --host=$host
 
-# --- The assets: written by the host's orvo-assetgen, as for the Linux build,
-# so both builds start from the same files. The host's orvo-render is kept for
-# the golden-frame comparison.
+# --- The assets and the icon: written by the host's orvo-assetgen, as for the
+# Linux build, so both builds start from the same files. The host's
+# orvo-render is kept for the golden-frame comparison.
 ./scripts/install-deps.sh
 cmake --preset release >/dev/null
-nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo-render
+nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo_icons orvo-render
 
 # --- Orvo for Windows.
 win_build=$out/build

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A floor=(
-  [core]=0
+  [core]=0 [data]=0
   [simd]=1 [platform]=1
   [effects]=2 [image]=2 [display]=2 [timing]=2 [music]=2
   [scene]=3

@@ -15,6 +15,8 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(xvfb xdotool imagemagick sox x11-utils openbox)
   # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
   packages+=(clang libclang-rt-14-dev)
+  # The packages' tests: their checkers, the zips, the Windows resources.
+  packages+=(lintian desktop-file-utils appstream zip unzip icoutils bc)
 fi
 
 missing=()

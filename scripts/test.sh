@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal
 # optimised build and one with AddressSanitizer and UndefinedBehaviorSanitizer;
-# then the fuzz targets, the cross builds and their tests.
+# then the fuzz targets, the cross builds and their tests; then the three
+# downloads, made and tested as a user meets them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test
@@ -31,3 +32,9 @@ echo "== windows build and tests" >&2
 # machine builds libjpeg-turbo and libopenmpt for WebAssembly, cached too).
 echo "== browser build and tests" >&2
 ./scripts/build-web.sh --test
+
+# The .deb, the Windows zip and the web zip in dist/ (from the builds above),
+# each unpacked, installed or served and started.
+echo "== packages and their tests" >&2
+./scripts/package.sh
+./tests/package/run.sh dist

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/frame_store.h"
+#include "data/data.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "platform/platform.h"
@@ -41,14 +43,17 @@ int run() {
         std::fprintf(stderr, "orvo: path %s\n", simd::path_name(simd::active_path()));
     }
     platform::catch_stop_signals();
+    // Where the song and the pictures are read from, found before the timed
+    // start-up begins.
+    const std::string assets = data::asset_directory();
 
     if (!open_display()) return 1;
     frame_store::clear_page(frame_store::screen());
     display::present(frame_store::screen());
     frame_store::clear_slots();
     timing::clock_start();
-    music::start();
-    scene::load_pictures("");
+    music::start(assets.c_str());
+    scene::load_pictures(assets.c_str());
 
     while (platform::escape_key_state() == 0) {
         const int32_t t = static_cast<int32_t>(timing::clock_elapsed());
@@ -73,7 +78,7 @@ int show_still(const char* times) {
     timing::parse_clock_times(times, list.data(), count);
     if (!open_display()) return 1;
     frame_store::clear_slots();
-    scene::load_pictures("");
+    scene::load_pictures(data::asset_directory().c_str());
     for (const int32_t t : list) scene::render_frame(t);
     display::present(frame_store::screen());
     frame_store::free_slots();

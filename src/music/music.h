@@ -6,9 +6,10 @@
 namespace music {
 
 // Called once by the driver, right after clock start and before any picture
-// loads: opens the audio output, loads "s.s3m" and starts it. The song
+// loads: opens the audio output, loads "s.s3m" from directory ("" for the
+// working directory, else ending in a separator) and starts it. The song
 // handle is kept, whatever came back, for stop().
-void start();
+void start(const char* directory);
 
 // Called once by the driver at shut-down, after the slots are freed and
 // before the display closes: releases the song, then closes the output.

@@ -1,6 +1,8 @@
 // The music player: four calls to start the song, two to end it.
 #include "music/music.h"
 
+#include <string>
+
 #include "platform/platform.h"
 
 namespace music {
@@ -14,10 +16,11 @@ MusicState state;
 
 }  // namespace
 
-void start() {
+void start(const char* directory) {
     platform::music_set_buffer_size(500);
     platform::music_init(44100, 32, 0);
-    state.song = platform::music_load_song("s.s3m");
+    const std::string song = std::string(directory) + "s.s3m";
+    state.song = platform::music_load_song(song.c_str());
     platform::music_play_song(state.song);
 }
 

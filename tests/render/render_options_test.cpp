@@ -85,6 +85,8 @@ TEST(RenderOptions, HelpWinsAnywhere) {
     render_options::Options options;
     std::string error;
     EXPECT_EQ(parse({"--fps", "x", "--help"}, &options, &error), render_options::kHelp);
+    EXPECT_EQ(parse({"--version", "--help"}, &options, &error), render_options::kHelp);
+    EXPECT_EQ(parse({"--times", "x", "--version"}, &options, &error), render_options::kVersion);
 }
 
 TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/frame_store.h"
+#include "data/data.h"
 #include "scene/scene.h"
 #include "simd/simd.h"
 #include "tools/render/render_options.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     std::string error;
     switch (render_options::parse_arguments(argc, argv, &options, &error)) {
         case render_options::kHelp: std::fputs(render_options::usage(), stdout); return 0;
+        case render_options::kVersion: std::puts("orvo-render " ORVO_VERSION); return 0;
         case render_options::kBadArguments:
             std::fprintf(stderr, "orvo-render: %s\n%s", error.c_str(), render_options::usage());
             return 2;
@@ -96,6 +98,7 @@ int main(int argc, char** argv) {
     frame_store::point_screen_at_page0();
     frame_store::clear_page(frame_store::screen());
     frame_store::clear_slots();
+    if (options.assets.empty()) options.assets = data::asset_directory();
     scene::load_pictures(options.assets.c_str());
 
     if (!options.video.empty()) {

@@ -22,13 +22,15 @@ constexpr const char* kUsage =
     "(640 x 480, 8-bit RGB). Frame n is the n-th frame of one run, so the shadow grid's\n"
     "noise has advanced through the n frames before it.\n"
     "\n"
-    "  --assets DIR        where 02.jpg, 02a.jpg and king.jpg are (default: the working directory)\n"
+    "  --assets DIR        where 02.jpg, 02a.jpg and king.jpg are (default: the working directory if\n"
+    "                      it holds them, else the folder installed with orvo-render)\n"
     "  --out DIR           where the frames go, created if missing (default: the working directory)\n"
     "  --times MS,...      clock times in milliseconds (signed 32-bit), one frame each, in order\n"
     "  --fps N             frames per second, 1 to 1000\n"
     "  --duration SECONDS  above 0, at most three decimals: frames n = 0, 1, ... while n < N x SECONDS\n"
     "  --start MS          time of frame 0 (default 0); frame n is at START + floor(n x 1000 / N)\n"
     "  --help              this text\n"
+    "  --version           the version, in one line\n"
     "\n"
     "--video writes one MP4 instead: H.264 (yuv420p, 640 x 480, constant N fps) with the song\n"
     "\"s.s3m\" from the assets folder as AAC (44100 Hz stereo) on the same clock, silent before\n"
@@ -248,6 +250,9 @@ bool count_frames(int64_t fps, int64_t milliseconds, int64_t start, int64_t* fra
 Parsed parse_arguments(int argc, const char* const* argv, Options* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) return kHelp;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) return kVersion;
     }
     Given given{};
     if (!collect(argc, argv, &given, error) || !build(given, options, error)) return kBadArguments;

@@ -14,7 +14,7 @@ inline constexpr int64_t kMaxFrames = 1000000;
 inline constexpr int32_t kMaxFps = 1000;
 
 struct Options {
-    std::string assets;          // directory of the pictures; empty: the working directory
+    std::string assets;          // directory of the pictures; empty: data::asset_directory()
     std::string out;             // directory of the frames; empty: the working directory
     std::vector<int32_t> times;  // frame n is rendered at times[n]; empty in the video form
 
@@ -36,10 +36,11 @@ inline constexpr int32_t kMaxCrf = 51;
 // beyond 32 bits.
 bool count_frames(int64_t fps, int64_t milliseconds, int64_t start, int64_t* frames, std::string* error);
 
-enum Parsed { kRender, kHelp, kBadArguments };
+enum Parsed { kRender, kHelp, kVersion, kBadArguments };
 
 // Fills options from argv[1..argc-1]. kBadArguments sets *error to one line
-// (no newline) saying what is wrong; kHelp when --help appears anywhere.
+// (no newline) saying what is wrong; kHelp when --help appears anywhere, else
+// kVersion when --version does.
 Parsed parse_arguments(int argc, const char* const* argv, Options* options, std::string* error);
 
 // The usage text, ending in a newline.
