@@ -1,23 +1,12 @@
 # shellcheck shell=bash disable=SC2034 # it sets variables for the scripts that source it
-# The whole-program shell tests' common ground (tests/e2e, tests/windows,
-# tests/web and the measurements); sourced, never run.
-#
-#   harness_begin NAME      a private work folder, $work, and the one EXIT trap:
-#                           the at_exit commands, then every process the
-#                           script started with & (its jobs) ends (TERM, KILL
-#                           5 s later), then $work goes
-#   group TEXT              opens a group of checks (and closes the one before)
-#   fail TEXT               a failed check: said on stderr, its group counted
-#                           failed, and the script goes on, unless
-#                           $after_failure names a command to run then
-#   finish                  "NAME: N passed, N failed" (groups); exit 0 or 1
-#   require_tools TOOL...   exit 77, CTest's skip, where one is missing
-#   wait_until SECONDS COMMAND...
-#   start_server SECONDS READY COMMAND...
-#   wait_exit SECONDS PID   stop PID...   at_exit COMMAND
-#   start_x WxHxDEPTH   start_wm   demo_window
-#   screenshot FILE   looks_like_scene FILE   pixels_changed FILE FILE
-# Every wait is bounded.
+# What the whole-program shell tests (tests/e2e, tests/windows, tests/web)
+# share; sourced, then `harness_begin NAME`. Checks come in groups (`group`);
+# `fail` says why on stderr and marks its group failed, then runs
+# $after_failure if set (a script that stops at its first failure sets it to
+# `finish`); `finish` closes with "NAME: N passed, N failed" and exits 1 when
+# a group failed. Every wait is bounded. At exit the `at_exit` commands run,
+# every background job of the script ends (TERM, KILL 5 s later) and the work
+# folder, $work, goes.
 
 passed=0 failed=0 group_name="" group_failed=0
 harness_at_exit=()
@@ -37,8 +26,9 @@ harness_cleanup() {
     rm -rf "$work"
 }
 
-at_exit() { harness_at_exit+=("$1"); }
+at_exit() { harness_at_exit+=("$1"); } # command
 
+# Exit 77, CTest's skip, where a tool is missing.
 require_tools() { # tool...
     local tool
     for tool; do
@@ -94,7 +84,7 @@ gone() { ! kill -0 "$@" 2>/dev/null; }
 stop() { # pid...
     local pid
     kill -TERM "$@" 2>/dev/null || :
-    every=0.05 wait_until 5 gone "$@" || kill -KILL "$@" 2>/dev/null || :
+    every=0.01 wait_until 5 gone "$@" || kill -KILL "$@" 2>/dev/null || :
     for pid; do wait "$pid" 2>/dev/null || :; done
 }
 
@@ -128,8 +118,10 @@ start_server() { # seconds ready command...
 # A private X server on a display number it chooses itself; sets DISPLAY and x_pid.
 start_x() { # WxHxDEPTH
     : >"$work/display"
-    start_server 10 x_answers Xvfb -displayfd 9 -screen 0 "$1" -nolisten tcp -noreset 9>"$work/display" || return
+    start_server 10 x_answers Xvfb -displayfd 9 -screen 0 "$1" -nolisten tcp -noreset 9>"$work/display"
+    local status=$?
     x_pid=$server_pid
+    return "$status"
 }
 
 x_answers() {
