@@ -13,6 +13,8 @@
 # song that long and checks every sample frame written against libopenmpt's
 # own render of the song (a device that ran dry would show a gap).
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=../support/harness.sh
+. "$(dirname "$(realpath "$0")")/../support/harness.sh"
 orvo=$(realpath "$1")
 assets=$(realpath "$2")
 shift 2
@@ -29,33 +31,10 @@ while [ $# -gt 0 ]; do
     shift
 done
 
-work=$(mktemp -d)
-xvfb_pid=""
-wm_pid=""
-orvo_pid=""
-cleanup() {
-    [ -n "$orvo_pid" ] && kill -KILL "$orvo_pid" 2>/dev/null
-    [ -n "$wm_pid" ] && kill -TERM "$wm_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+harness_begin measure
 cp "$assets"/02.jpg "$assets"/02a.jpg "$assets"/king.jpg "$assets"/s.s3m "$work/"
-
-Xvfb -displayfd 9 -screen 0 "${screen}x24" -nolisten tcp 9>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "measure.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-if [ "$with_wm" = 1 ]; then
-    openbox --sm-disable >/dev/null 2>&1 &
-    wm_pid=$!
-    for _ in $(seq 1 100); do
-        check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null || true)
-        [[ $check == *"window id"* ]] && break
-        sleep 0.1
-    done
-fi
+start_x "${screen}x24"
+[ "$with_wm" = 0 ] || start_wm
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 cd "$work"
 echo "screen $screen, $([ "$with_wm" = 1 ] && echo "openbox" || echo "no window manager")"
@@ -63,10 +42,7 @@ echo "screen $screen, $([ "$with_wm" = 1 ] && echo "openbox" || echo "no window 
 now_ns() { date +%s%N; }
 
 wait_window() {
-    for _ in $(seq 1 300); do
-        xdotool search --onlyvisible --name "Orvo - Esc to exit" >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
+    every=0.05 wait_until 15 demo_window && return
     echo "measure.sh: no window within 15 s" >&2
     exit 1
 }
@@ -93,7 +69,6 @@ b=$(ticks)
 peak=$(awk '/VmHWM/ { print $2, $3 }' "/proc/$orvo_pid/status")
 kill -TERM "$orvo_pid"
 wait "$orvo_pid" || true
-orvo_pid=""
 echo "CPU over 10 s: $(awk -v a="$a" -v b="$b" -v hz="$hz" 'BEGIN { printf "%.0f %% of one core", (b - a) / hz / 10 * 100 }')"
 echo "peak resident memory: $peak"
 
@@ -113,7 +88,6 @@ for _ in 1 2 3 4 5; do
     t1=$(now_ns)
     wait "$orvo_pid" || true
     t2=$(now_ns)
-    orvo_pid=""
     times+=($(((t2 - t1) / 1000000)))
     whole+=($(((t2 - t0) / 1000000)))
 done
@@ -135,7 +109,6 @@ if [ "$soak" -gt 0 ]; then
     t1=$(now_ns)
     kill -TERM "$orvo_pid"
     wait "$orvo_pid" || true
-    orvo_pid=""
     awk -v s0="$size0" -v s1="$size1" -v t0="$t0" -v t1="$t1" 'BEGIN {
         played = (s1 - s0) / 4 / 44100; wall = (t1 - t0) / 1e9
         printf "song over %.1f s of wall clock: %.2f s written (%.2f %%)\n", wall, played, played / wall * 100 }'

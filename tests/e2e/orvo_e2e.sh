@@ -31,7 +31,11 @@
 # our own. Only the cases that listen to the song pick SDL's disk audio
 # driver, which writes what the demo plays to a file. Every wait is bounded;
 # the X server, the window manager and the demo are always ended.
+# shellcheck disable=SC2317 # the checks are called through wait_until
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR source=../support/harness.sh
+. "$(dirname "$(realpath "$0")")/../support/harness.sh"
+require_tools Xvfb xdotool xdpyinfo
 
 case_name=$1
 orvo=$(realpath "$2")
@@ -39,28 +43,14 @@ assets=$3
 depth=${4:-24}
 screen=1024x768
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-e2e.XXXXXX")
-xvfb_pid=""
-orvo_pid=""
-wm_pid=""
-other_pid=""
-cleanup() {
-    [ -n "$orvo_pid" ] && kill -KILL "$orvo_pid" 2>/dev/null
-    [ -n "$other_pid" ] && kill -KILL "$other_pid" 2>/dev/null
-    [ -n "$wm_pid" ] && kill -TERM "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
+harness_begin "e2e $case_name depth $depth"
+# A case ends at its first failure, with what the demo said.
+end_case() {
+    [ -s "$work/stderr" ] && { echo "--- orvo's stderr:" && head -c 4000 "$work/stderr"; } >&2
+    finish
 }
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL [$case_name depth $depth]: $*" >&2
-    if [ -s "$work/stderr" ]; then
-        echo "--- orvo's stderr:" >&2
-        head -c 4000 "$work/stderr" >&2
-    fi
-    exit 1
-}
+after_failure=end_case
+group "$case_name depth $depth"
 
 # Sanitizer builds: address and undefined-behaviour checks stay on, the leak
 # check at exit goes off. SDL loads and unloads system libraries at run time
@@ -86,117 +76,65 @@ for f in 02.jpg 02a.jpg king.jpg s.s3m; do
     [ "$case_name" = installed ] || cp "$assets/$f" "$work/"
 done
 
-# Starts an X server on a display number of its own choosing.
-start_x() {
-    : >"$work/display"
-    Xvfb -displayfd 9 -screen 0 "${screen}x$depth" -nolisten tcp -noreset 9>"$work/display" \
-        >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 100); do
-        if [ -s "$work/display" ]; then
-            export DISPLAY=":$(head -n1 "$work/display")"
-            xdpyinfo >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    cat "$work/xvfb.log" >&2
-    fail "Xvfb did not start at depth $depth"
-}
-
-# Starts openbox and waits until it has announced itself on the root window.
-start_wm() {
-    openbox --sm-disable >"$work/wm.log" 2>&1 &
-    wm_pid=$!
-    for _ in $(seq 1 100); do
-        local check
-        check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null || true)
-        [[ $check == *"window id"* ]] && return 0
-        kill -0 "$wm_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    cat "$work/wm.log" >&2
-    fail "openbox did not start"
-}
-
-# Starts orvo in the work folder.
 start_orvo() {
     (cd "$work" && exec "$orvo") >"$work/stdout" 2>"$work/stderr" &
     orvo_pid=$!
 }
 
 # Waits up to $1 seconds for orvo to end; sets rc.
-wait_exit() {
-    local limit=$1 i
-    for i in $(seq 1 $((limit * 20))); do
-        kill -0 "$orvo_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    if kill -0 "$orvo_pid" 2>/dev/null; then
-        fail "still running ${limit}s later"
-    fi
-    wait "$orvo_pid"
+orvo_exit() {
+    wait_exit "$1" "$orvo_pid"
     rc=$?
-    orvo_pid=""
+    [ "$rc" != 124 ] || fail "still running ${1}s later"
 }
 
 # Waits until the demo's window is mapped; sets window.
 wait_window() {
-    for _ in $(seq 1 300); do
-        window=$(xdotool search --onlyvisible --name "Orvo - Esc to exit" 2>/dev/null || true)
-        window=${window%%$'\n'*}
-        [ -n "$window" ] && return 0
-        kill -0 "$orvo_pid" 2>/dev/null || fail "ended before its window showed"
-        sleep 0.1
-    done
-    fail "no window within 30 s"
+    local status=0
+    while_alive=$orvo_pid wait_until 30 demo_window || status=$?
+    [ "$status" != 2 ] || fail "ended before its window showed"
+    [ "$status" = 0 ] || fail "no window within 30 s"
 }
 
-shoot() {
-    import -window root "$work/$1.png" 2>/dev/null || fail "no screenshot"
-}
+shoot() { screenshot "$work/$1.png" || fail "no screenshot"; }
 
-# Fractions of a screenshot's pixels that are black, grey and red; true when
-# they look like the scene.
-looks_like_scene() {
-    local small="$work/small.png"
-    convert "$work/$1.png" -sample 256x192 "$small"
-    black=$(convert "$small" -fx "(r+g+b)<0.06 ? 1 : 0" -format "%[fx:mean]" info:)
-    grey=$(convert "$small" -fx "(abs(r-g)<0.08 && abs(g-b)<0.08 && r>0.15 && r<0.95) ? 1 : 0" -format "%[fx:mean]" info:)
-    red=$(convert "$small" -fx "(r>0.35 && r>2*g && r>2*b) ? 1 : 0" -format "%[fx:mean]" info:)
-    awk -v b="$black" -v g="$grey" -v r="$red" 'BEGIN { exit !(b < 0.5 && g > 0.01 && r > 0.01) }'
-}
+scene_shown() { shoot shot && looks_like_scene "$work/shot.png"; }
 
 # Takes screenshots until one shows the scene, for up to 30 s (a sanitizer
 # build on a busy machine takes a while to draw its first frames).
 check_scene() {
-    for _ in $(seq 1 60); do
-        shoot shot
-        if looks_like_scene shot; then
-            [ -n "${ORVO_E2E_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$ORVO_E2E_KEEP_SHOTS/shot-$case_name-$depth.png"
-            echo "screen at depth $depth: black $black, grey $grey, red $red"
-            return 0
-        fi
-        kill -0 "$orvo_pid" 2>/dev/null || fail "ended while drawing"
-        sleep 0.5
-    done
-    fail "no scene within 30 s (black $black, grey $grey, red $red)"
-}
-
-# Number of pixels that differ between two screenshots.
-pixels_changed() {
-    compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1 || true
+    local status=0
+    every=0.5 while_alive=$orvo_pid wait_until 30 scene_shown || status=$?
+    [ "$status" != 2 ] || fail "ended while drawing"
+    [ "$status" = 0 ] || fail "no scene within 30 s (black $black, grey $grey, red $red)"
+    [ -z "${ORVO_E2E_KEEP_SHOTS:-}" ] || cp "$work/shot.png" "$ORVO_E2E_KEEP_SHOTS/shot-$case_name-$depth.png"
+    echo "screen at depth $depth: black $black, grey $grey, red $red"
 }
 
 # True when the screen changes within 5 s.
 screen_changes() {
     shoot before
-    for _ in $(seq 1 25); do
-        sleep 0.2
-        shoot after
-        [ "$(pixels_changed before after)" != 0 ] && return 0
-    done
-    return 1
+    every=0.2 wait_until 5 screen_moved
+}
+
+screen_moved() {
+    shoot after
+    [ "$(pixels_changed "$work/before.png" "$work/after.png")" != 0 ]
+}
+
+still_drawing() {
+    shoot idle1
+    sleep 1
+    shoot idle2
+    changed=$(pixels_changed "$work/idle1.png" "$work/idle2.png")
+    [ "$changed" != 0 ]
+}
+
+focused() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
+
+focus_elsewhere() {
+    active=$(xdotool getactivewindow 2>/dev/null || true)
+    [ -n "$active" ] && [ "$active" != "$window" ]
 }
 
 # Bytes the disk audio driver has written so far.
@@ -204,7 +142,7 @@ audio_bytes() { stat -c %s "$work/audio.raw" 2>/dev/null || echo 0; }
 
 press_escape_and_expect_zero() {
     xdotool key Escape || fail "xdotool could not send Escape"
-    wait_exit 2
+    orvo_exit 2
     [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
 }
 
@@ -230,7 +168,7 @@ listen_to_song() {
 
 case "$case_name" in
 scene | scene-wm | installed)
-    start_x
+    start_x "${screen}x$depth"
     [ "$case_name" = scene-wm ] && start_wm
     listen_to_song
     start_orvo
@@ -240,7 +178,7 @@ scene | scene-wm | installed)
     check_song_heard
     ;;
 desktop)
-    start_x
+    start_x "${screen}x$depth"
     start_wm
     listen_to_song
     start_orvo
@@ -254,11 +192,7 @@ desktop)
     [[ $geometry == *"Geometry: $screen"* ]] || fail "the window does not cover the $screen screen: $geometry"
     state=$(xprop -id "$window" _NET_WM_STATE)
     [[ $state == *_NET_WM_STATE_FULLSCREEN* ]] || fail "not fullscreen for the window manager: $state"
-    for _ in $(seq 1 50); do
-        [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && break
-        sleep 0.1
-    done
-    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || fail "the demo does not have the focus"
+    wait_until 5 focused || fail "the demo does not have the focus"
     echo "covers the screen, fullscreen, focused"
 
     # A close request from the window manager changes nothing.
@@ -270,19 +204,11 @@ desktop)
     # Another window takes the focus: the drawing stops, the song plays on.
     xmessage -geometry 240x80+0+0 "another window" &
     other_pid=$!
-    for _ in $(seq 1 50); do
-        active=$(xdotool getactivewindow 2>/dev/null || true)
-        [ -n "$active" ] && [ "$active" != "$window" ] && break
-        sleep 0.1
-    done
+    wait_until 5 focus_elsewhere
     [ "$active" != "$window" ] || fail "the other window did not take the focus"
     sleep 0.5  # the demo's last frame reaches the screen
     audio_then=$(audio_bytes)
-    shoot idle1
-    sleep 1
-    shoot idle2
-    changed=$(pixels_changed idle1 idle2)
-    [ "$changed" = 0 ] || fail "still drawing without the focus ($changed pixels changed)"
+    ! still_drawing || fail "still drawing without the focus ($changed pixels changed)"
     [ "$(audio_bytes)" -gt "$audio_then" ] || fail "the song stopped without the focus"
     echo "without the focus: no drawing, the song plays on"
 
@@ -295,21 +221,18 @@ desktop)
     # Minimised and restored.
     xdotool windowminimize --sync "$window" || fail "the demo's window can't be minimised"
     sleep 0.5
-    shoot idle1
-    sleep 1
-    shoot idle2
-    [ "$(pixels_changed idle1 idle2)" = 0 ] || fail "still drawing while minimised"
+    ! still_drawing || fail "still drawing while minimised"
     xdotool windowactivate --sync "$window" || fail "the demo's window can't be restored"
     screen_changes || fail "no drawing after restore"
     echo "minimised: no drawing; restored: drawing again"
 
-    kill "$other_pid" 2>/dev/null
+    stop "$other_pid"
     press_escape_and_expect_zero
     check_song_heard
     ;;
 no-song)
     rm "$work/s.s3m"
-    start_x
+    start_x "${screen}x$depth"
     start_orvo
     wait_window
     check_scene
@@ -317,9 +240,9 @@ no-song)
     ;;
 bad-king)
     head -c 3000 /dev/urandom >"$work/king.jpg"
-    start_x
+    start_x "${screen}x$depth"
     start_orvo
-    wait_exit 30
+    orvo_exit 30
     [ "$rc" -eq 1 ] || fail "exit code $rc for a broken king.jpg"
     one_line_on_stderr
     ;;
@@ -330,7 +253,7 @@ no-display | no-wayland)
         export WAYLAND_DISPLAY=orvo-no-compositor
     fi
     start_orvo
-    wait_exit 10
+    orvo_exit 10
     [ "$rc" -eq 1 ] || fail "exit code $rc with no display"
     one_line_on_stderr
     if [ "$case_name" = no-wayland ]; then
@@ -342,16 +265,16 @@ no-display | no-wayland)
         fail "not the display's line with its reason"
     ;;
 sigterm)
-    start_x
+    start_x "${screen}x$depth"
     start_orvo
     wait_window
     kill -TERM "$orvo_pid"
-    wait_exit 2
+    orvo_exit 2
     [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
     ;;
 letterbox)
     screen=1280x720
-    start_x
+    start_x "${screen}x$depth"
     start_orvo
     wait_window
     check_scene
@@ -366,9 +289,9 @@ letterbox)
     ;;
 format)
     expected=$5
-    start_x
+    start_x "${screen}x$depth"
     start_orvo
-    wait_exit 30
+    orvo_exit 30
     [ "$rc" -eq 0 ] || fail "the display did not open at depth $depth"
     [ "$(cat "$work/stdout")" = "$expected" ] || fail "converter $(cat "$work/stdout"), expected $expected"
     echo "depth $depth selects $expected"
@@ -377,4 +300,4 @@ format)
     fail "unknown case"
     ;;
 esac
-echo "ok [$case_name depth $depth]"
+finish

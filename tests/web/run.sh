@@ -12,49 +12,43 @@ out=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 native=$root/build/release
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-web.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=../support/harness.sh
+. "$here/../support/harness.sh"
+harness_begin "Web tests"
 export NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
-failures=0
 
-echo "== frame parameters: wasm against native" >&2
+group "frame parameters: wasm against native"
 wasm_digest=$(timeout 120 node "$out/build-plain/tests/web/orvo_parameters_digest.js")
 native_digest=$(timeout 120 "$native/tests/web/orvo_parameters_digest")
 if [ -n "$native_digest" ] && [ "$wasm_digest" = "$native_digest" ]; then
   echo "ok: $native_digest" >&2
 else
-  echo "FAIL: frame parameters differ: wasm '$wasm_digest', native '$native_digest'" >&2
-  failures=$((failures + 1))
+  fail "frame parameters differ: wasm '$wasm_digest', native '$native_digest'"
 fi
 
-echo "== puppeteer-core" >&2
+group "puppeteer-core"
 modules=$root/build/web-node
 if ! cmp -s "$here/package-lock.json" "$modules/package-lock.json" || [ ! -d "$modules/node_modules" ]; then
   rm -rf "$modules" && mkdir -p "$modules"
   cp "$here/package.json" "$here/package-lock.json" "$modules/"
   (cd "$modules" && timeout 300 npm ci --no-audit --no-fund --loglevel=error) ||
-    { echo "FAIL: npm ci puppeteer-core" >&2; exit 1; }
+    { fail "npm ci puppeteer-core"; finish; }
 fi
 
-echo "== the sites and the native frames" >&2
+group "the sites and the native frames"
 mkdir -p "$work/sites" "$work/frames"
 cp -r "$out" "$work/sites/site" && rm -rf "$work/sites/site"/build-* "$work/sites/site/prefix"
 cp -r "$work/sites/site" "$work/sites/broken"
 printf "this is not a JPEG picture\n" >"$work/sites/broken/king.jpg"
 cp -r "$work/sites/site" "$work/sites/nosong" && rm "$work/sites/nosong/s.s3m"
 timeout 120 "$native/tools/render/orvo-render" --assets "$out" --out "$work/frames" \
-  --times -5000,0,0,1234,-1,987654,-2147483648 >/dev/null || { echo "FAIL: native orvo-render" >&2; exit 1; }
+  --times -5000,0,0,1234,-1,987654,-2147483648 >/dev/null || { fail "native orvo-render"; finish; }
 # The native program's own line for the broken picture.
 (cd "$work/sites/broken" && timeout 60 "$native/tools/render/orvo-render" --out "$work/unused" --times 0 \
   2>"$work/broken-line.txt" >/dev/null)
-[ -s "$work/broken-line.txt" ] || { echo "FAIL: orvo-render accepted the broken king.jpg" >&2; exit 1; }
+[ -s "$work/broken-line.txt" ] || { fail "orvo-render accepted the broken king.jpg"; finish; }
 
-echo "== headless chromium" >&2
+group "headless chromium"
 ORVO_NODE_MODULES=$modules/node_modules timeout 400 node "$here/browser_test.mjs" "$work/sites" "$work" ||
-  failures=$((failures + 1))
-
-if [ "$failures" -ne 0 ]; then
-  echo "Web tests: $failures failed" >&2
-  exit 1
-fi
-echo "Web tests: all passed" >&2
+  fail "browser_test.mjs"
+finish

@@ -12,13 +12,16 @@
 #   with no sound server the demo runs silently.
 # wine runs in a private, temporary prefix; every wait is bounded; the X
 # server, the sound server and wineserver are ended on the way out.
+# shellcheck source-path=SCRIPTDIR disable=SC2317 # (functions called through at_exit and wait_until)
 set -uo pipefail
 out=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 build=$out/build
 host=$(realpath "$here/../../build/release")  # the Linux build, for the frame comparison
+# shellcheck source=../support/harness.sh
+. "$here/../support/harness.sh"
+harness_begin "Windows tests"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-wine.XXXXXX")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$work/home
 export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -26,22 +29,13 @@ unset DISPLAY WAYLAND_DISPLAY
 # Without address randomization, as the unit tests run (see
 # cmake/mingw-w64.cmake): wine 8 fails to start now and then otherwise.
 wine=(setarch x86_64 -R "$(command -v wine64 || command -v wine)")
-failures=0
-pids=()
 
-cleanup() {
-    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+# Ends every wine program of the prefix, and the server.
+end_wine() {
     timeout 20 wineserver -k 2>/dev/null
     timeout 20 wineserver -w 2>/dev/null
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    rm -rf "$work"
 }
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+at_exit end_wine
 
 # One wineserver for the whole run, started before any program. A server that
 # a program starts itself is Debian's "wineserver -p0": it shuts down the
@@ -51,22 +45,18 @@ fail() {
 # until 300 s after the last program; it must be the only one.
 start_wineserver() {
     mkdir -p "$WINEPREFIX"
-    wineserver -p 300 || { echo "FAIL: a wineserver already runs for $WINEPREFIX" >&2; return 1; }
+    wineserver -p 300 || { fail "a wineserver already runs for $WINEPREFIX"; return 1; }
 }
 
+# shellcheck source=wine_checks.sh
 . "$here/wine_checks.sh"
 
-echo "== wine prefix" >&2
-start_wineserver || exit 1
-timeout 180 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { echo "FAIL: wineboot" >&2; exit 1; }
+group "wine prefix"
+start_wineserver || finish
+timeout 180 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { fail "wineboot"; finish; }
 check_imports
 check_vector_moves
 check_unit_suite
 check_golden_frames
 check_whole_program
-
-if [ "$failures" -ne 0 ]; then
-    echo "Windows tests: $failures failed" >&2
-    exit 1
-fi
-echo "Windows tests: all passed" >&2
+finish

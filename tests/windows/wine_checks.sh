@@ -1,11 +1,12 @@
+# shellcheck shell=bash
 # The checks that tests/windows/run.sh runs, one function each; sourced by it
-# (it sets out, build, host, work, wine, fail and pids).
+# after tests/support/harness.sh (it sets out, build, host, wine and end_wine).
 
 simd_paths=(plain sse2 avx2 avx512)
 
 # Windows' own DLLs: what a statically linked MinGW program may import.
 check_imports() {
-    echo "== imports" >&2
+    group "imports"
     local exe dll
     for exe in "$out/orvo.exe" "$out/orvo-render.exe"; do
         while read -r dll; do
@@ -27,7 +28,7 @@ check_imports() {
 # 256- or 512-bit register to or from the stack would fault. The build has
 # the assembler turn every such move into an unaligned one.
 check_vector_moves() {
-    echo "== no aligned 256/512-bit moves" >&2
+    group "no aligned 256/512-bit moves"
     local exe count
     for exe in "$out"/*.exe "$build"/tests/*.exe; do
         count=$(x86_64-w64-mingw32-objdump -d "$exe" | grep -cE 'vmov(dqa|aps|apd)[0-9]*[[:space:]].*%[yz]mm')
@@ -38,7 +39,7 @@ check_vector_moves() {
 check_unit_suite() {
     local path
     for path in "${simd_paths[@]}"; do
-        echo "== unit suite under wine, ORVO_SIMD=$path" >&2
+        group "unit suite under wine, ORVO_SIMD=$path"
         ORVO_SIMD=$path timeout 1800 ctest --test-dir "$build" -j 2 --output-on-failure \
             >"$work/ctest-$path.log" 2>&1 || {
             grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception' "$work/ctest-$path.log" | sed -n '1,120p' >&2
@@ -54,12 +55,13 @@ frame_rgb() { convert "$1" -depth 8 rgb:- 2>/dev/null | sha1sum | cut -d' ' -f1;
 check_golden_frames() {
     local times="-5000,0,0,1234,-1,987654,-2147483648" path n linux_frames
     linux_frames=$work/frames-linux
+    group "frames from the Linux orvo-render"
     (cd "$host/assets" &&
         timeout 300 "$host/tools/render/orvo-render" --assets . --out "$linux_frames" --times "$times" &&
         timeout 300 "$host/tools/render/orvo-render" --assets . --out "$linux_frames/fps" --fps 25 --duration 2 \
             --start 8000) || { fail "the Linux orvo-render failed"; return; }
     for path in "${simd_paths[@]}"; do
-        echo "== golden frames from orvo-render.exe, ORVO_SIMD=$path" >&2
+        group "golden frames from orvo-render.exe, ORVO_SIMD=$path"
         local frames=$work/frames-$path
         (cd "$host/assets" &&
             ORVO_SIMD=$path timeout 300 "${wine[@]}" "$out/orvo-render.exe" --assets . --out "$frames" --times "$times" &&
@@ -83,35 +85,10 @@ check_golden_frames() {
 
 # --- The whole program under Xvfb.
 
-x_pid=""
-pulse_pid=""
-orvo_pid=""
-
-# Starts an X server of the given size and depth on a display number of its
-# own choosing.
-start_x() { # WxH depth
-    : >"$work/display"
-    Xvfb -displayfd 9 -screen 0 "${1}x$2" -nolisten tcp -noreset 9>"$work/display" >"$work/xvfb.log" 2>&1 &
-    x_pid=$!
-    pids+=("$x_pid")
-    local i
-    for i in $(seq 1 100); do
-        if [ -s "$work/display" ]; then
-            export DISPLAY=":$(head -n1 "$work/display")"
-            xdpyinfo >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$x_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    fail "Xvfb did not start at $1x$2"
-    return 1
-}
-
 stop_x() {
     # wine's X11 driver lives in wineserver's clients: they leave with it.
-    timeout 20 wineserver -k 2>/dev/null
-    timeout 20 wineserver -w 2>/dev/null
-    [ -n "$x_pid" ] && kill -TERM "$x_pid" 2>/dev/null && wait "$x_pid" 2>/dev/null
+    end_wine
+    [ -z "$x_pid" ] || stop "$x_pid"
     x_pid=""
     unset DISPLAY
     start_wineserver || fail "no wineserver of our own"
@@ -121,26 +98,17 @@ stop_x() {
 # so the song that wine plays can be recorded from its monitor.
 start_pulse() {
     export PULSE_SERVER=unix:$work/pulse.sock
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-        --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
-        --load="module-null-sink sink_name=orvo" --load="module-always-sink" \
-        >"$work/pulse.log" 2>&1 &
-    pulse_pid=$!
-    pids+=("$pulse_pid")
-    local i
-    for i in $(seq 1 100); do
-        timeout 5 pactl info >/dev/null 2>&1 && { pactl set-default-sink orvo >/dev/null 2>&1; return 0; }
-        kill -0 "$pulse_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    cat "$work/pulse.log" >&2
-    fail "no PulseAudio server"
-    return 1
+    start_server 10 pulse_answers pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+        --use-pid-file=no --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
+        --load="module-null-sink sink_name=orvo" --load="module-always-sink" || return
+    pulse_pid=$server_pid
+    pactl set-default-sink orvo >/dev/null 2>&1
 }
 
+pulse_answers() { timeout 5 pactl info >/dev/null 2>&1; }
+
 stop_pulse() {
-    [ -n "$pulse_pid" ] && kill -TERM "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
-    pulse_pid=""
+    stop "$pulse_pid"
     unset PULSE_SERVER
 }
 
@@ -154,61 +122,43 @@ prepare_run() {
 start_orvo() {
     (cd "$run" && exec "${wine[@]}" orvo.exe) >"$run/stdout" 2>"$run/stderr" &
     orvo_pid=$!
-    pids+=("$orvo_pid")
     started_at=$(date +%s.%N)
 }
 
 # Waits up to $1 seconds for orvo to end; sets rc (124 if it is still running).
-wait_exit() {
-    local i
-    for i in $(seq 1 $(($1 * 20))); do
-        kill -0 "$orvo_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    if kill -0 "$orvo_pid" 2>/dev/null; then
-        kill -KILL "$orvo_pid" 2>/dev/null
-        wait "$orvo_pid" 2>/dev/null
-        rc=124
-        return 1
-    fi
-    wait "$orvo_pid"
+orvo_exit() {
+    wait_exit "$1" "$orvo_pid"
     rc=$?
+    [ "$rc" != 124 ]
+}
+
+picture_shown() {
+    screenshot "$work/probe.png" &&
+        [ "$(convert "$work/probe.png" -format '%[fx:maxima]' info: 2>/dev/null)" != "0" ]
 }
 
 # Waits up to 60 s for the screen to show something but black.
 wait_picture() {
-    local i
-    for i in $(seq 1 600); do
-        kill -0 "$orvo_pid" 2>/dev/null || return 1
-        if import -window root "$work/probe.png" 2>/dev/null &&
-            [ "$(convert "$work/probe.png" -format '%[fx:maxima]' info: 2>/dev/null)" != "0" ]; then
-            first_frame=$(echo "$(date +%s.%N) - $started_at" | bc)
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+    while_alive=$orvo_pid wait_until 60 picture_shown || return 1
+    first_frame=$(echo "$(date +%s.%N) - $started_at" | bc)
 }
 
 # Fractions of the screenshot's pixels that are black, grey and red (the
 # checks of the Linux whole-program tests).
 check_scene() { # label
-    import -window root "$work/shot.png" || { fail "$1: no screenshot"; return; }
-    [ -n "${ORVO_WINE_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$ORVO_WINE_KEEP_SHOTS/shot-$1.png"
-    local small=$work/small.png black grey red
-    convert "$work/shot.png" -sample 256x192 "$small"
-    black=$(convert "$small" -fx "(r+g+b)<0.06 ? 1 : 0" -format "%[fx:mean]" info:)
-    grey=$(convert "$small" -fx "(abs(r-g)<0.08 && abs(g-b)<0.08 && r>0.15 && r<0.95) ? 1 : 0" -format "%[fx:mean]" info:)
-    red=$(convert "$small" -fx "(r>0.35 && r>2*g && r>2*b) ? 1 : 0" -format "%[fx:mean]" info:)
-    echo "$1: black $black, grey $grey, red $red" >&2
-    awk -v b="$black" -v g="$grey" -v r="$red" 'BEGIN { exit !(b < 0.5 && g > 0.01 && r > 0.01) }' ||
+    screenshot "$work/shot.png" || { fail "$1: no screenshot"; return; }
+    [ -z "${ORVO_WINE_KEEP_SHOTS:-}" ] || cp "$work/shot.png" "$ORVO_WINE_KEEP_SHOTS/shot-$1.png"
+    if looks_like_scene "$work/shot.png"; then
+        echo "$1: black $black, grey $grey, red $red" >&2
+    else
         fail "$1: not the scene (black $black, grey $grey, red $red)"
+    fi
 }
 
 # Escape held for 200 ms: the key is read as it is at each poll.
 press_escape_and_expect_zero() { # label
-    xdotool keydown Escape && sleep 0.2 && xdotool keyup Escape || fail "$1: xdotool could not send Escape"
-    wait_exit 5 || { fail "$1: still running 5 s after Escape"; return; }
+    { xdotool keydown Escape && sleep 0.2 && xdotool keyup Escape; } || fail "$1: xdotool could not send Escape"
+    orvo_exit 5 || { fail "$1: still running 5 s after Escape"; return; }
     [ "$rc" -eq 0 ] || fail "$1: exit code $rc after Escape"
 }
 
@@ -224,21 +174,19 @@ cpu_seconds() { # pid: user + system CPU seconds so far
 }
 
 check_whole_program() {
+    group "orvo.exe under Xvfb, 640 x 480 x 24, song on a PulseAudio null sink"
     # A new wineserver, whose desktop process starts on the X server: the
     # one from wineboot started with no display.
-    timeout 20 wineserver -k 2>/dev/null
-    timeout 20 wineserver -w 2>/dev/null
+    end_wine
     start_wineserver || { fail "no wineserver of our own"; return; }
     # Every run has the sound server, so wine's sound drivers have nothing
     # to say on stderr.
     start_pulse || return
-    echo "== orvo.exe under Xvfb, 640 x 480 x 24, song on a PulseAudio null sink" >&2
     prepare_run scene
-    if start_x 640x480 24; then
+    if start_x 640x480x24; then
         parecord --device=orvo.monitor --rate=44100 --channels=2 --format=s16le --file-format=wav \
             "$work/song.wav" >"$work/parecord.log" 2>&1 &
         local rec_pid=$!
-        pids+=("$rec_pid")
         start_orvo
         if wait_picture; then
             sleep 3
@@ -253,37 +201,37 @@ check_whole_program() {
             fail "depth 24: no picture within 60 s: $(head -c 600 "$run/stderr")"
         fi
         kill -INT "$rec_pid" 2>/dev/null
-        wait "$rec_pid" 2>/dev/null
+        wait_exit 10 "$rec_pid"
         check_song
     fi
     stop_x
 
-    echo "== a broken king.jpg" >&2
+    group "a broken king.jpg"
     prepare_run bad-king
     head -c 3000 /dev/urandom >"$run/king.jpg"
-    if start_x 640x480 24; then
+    if start_x 640x480x24; then
         start_orvo
-        wait_exit 60 || fail "bad king: still running after 60 s"
+        orvo_exit 60 || fail "bad king: still running after 60 s"
         [ "$rc" -eq 1 ] || fail "bad king: exit code $rc"
         one_line_on_stderr "bad king"
         grep -q "^can't open the display" "$run/stderr" && fail "bad king: the display's line, not the decoder's"
     fi
     stop_x
 
-    echo "== no mode can be set (an 800 x 600 screen)" >&2
+    group "no mode can be set (an 800 x 600 screen)"
     prepare_run no-mode
-    if start_x 800x600 24; then
+    if start_x 800x600x24; then
         start_orvo
-        wait_exit 60 || fail "no mode: still running after 60 s"
+        orvo_exit 60 || fail "no mode: still running after 60 s"
         [ "$rc" -eq 1 ] || fail "no mode: exit code $rc"
         one_line_on_stderr "no mode"
         grep -q "^can't open the display: " "$run/stderr" || fail "no mode: not display open's line"
     fi
     stop_x
 
-    echo "== a 16-bit screen: the RGB565 converter" >&2
+    group "a 16-bit screen: the RGB565 converter"
     prepare_run depth16
-    if start_x 640x480 16; then
+    if start_x 640x480x16; then
         start_orvo
         if wait_picture; then
             sleep 2
@@ -299,9 +247,9 @@ check_whole_program() {
     # No sound server, and the test machine has no sound card: waveOut has no
     # device. (Pointing wine's sound drivers at a missing device instead
     # makes the display's window fail under wine 8.)
-    echo "== no sound server: the demo runs silently" >&2
+    group "no sound server: the demo runs silently"
     prepare_run no-sound
-    if start_x 640x480 24; then
+    if start_x 640x480x24; then
         start_orvo
         if wait_picture; then
             sleep 1
