@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -219,6 +220,23 @@ TEST(RenderProgram, BadPicturesAndOutputsEndWithExitCodeOne) {
     run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "taken") + "' --times 0");
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_EQ(run.err.rfind("orvo-render: can't ", 0), 0u) << run.err;
+}
+
+// A frame that can't be written whole (here a file-size limit below one
+// frame, SIGXFSZ ignored as a full disk would let the write fail) leaves no
+// truncated frame behind, under its own name or a temporary one.
+TEST(RenderProgram, FailedFrameWriteLeavesNoPartialFile) {
+    TempDir dir;
+    write_assets(dir.path);
+    const Outcome run = run_render(dir, "--assets '" + dir.path + "' --out '" + (dir / "frames") + "' --times 0,16",
+                                   "ulimit -f 64; trap '' XFSZ; ");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err.rfind("orvo-render: can't write \"" + (dir / ("frames/" + frame_name(0))) + "\": ", 0), 0u)
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "frames")) left.push_back(entry.path());
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 }  // namespace

@@ -30,10 +30,24 @@ std::string in_directory(const std::string& directory, const char* name) {
     return directory + "/" + name;
 }
 
-[[noreturn]] void on_png_error(png_structp png, png_const_charp message) {
-    std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", static_cast<const char*>(png_get_error_ptr(png)),
-                 message);
+// A frame is written whole under a temporary name and then renamed, so a
+// failed write (a full disk) never leaves a truncated frame-NNNNNN.png where
+// a script that globs the frames would pick it up.
+struct FrameFile {
+    std::string path;     // the frame's name
+    std::string partial;  // where it is written until whole
+    FILE* file;
+};
+
+[[noreturn]] void fail_frame(FrameFile* frame, const char* why) {
+    if (frame->file != nullptr) std::fclose(frame->file);
+    std::remove(frame->partial.c_str());
+    std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", frame->path.c_str(), why);
     std::exit(1);
+}
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp message) {
+    fail_frame(static_cast<FrameFile*>(png_get_error_ptr(png)), message);
 }
 
 void on_png_warning(png_structp, png_const_charp) {}
@@ -41,16 +55,16 @@ void on_png_warning(png_structp, png_const_charp) {}
 // 640 x 480, 8-bit RGB: the screen page's red, green and blue; its top byte
 // is not part of the picture.
 void write_frame(const std::string& path, const Pixel* page) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    FrameFile frame{path, path + ".part", nullptr};
+    frame.file = std::fopen(frame.partial.c_str(), "wb");
+    if (frame.file == nullptr) {
         std::fprintf(stderr, "orvo-render: can't open \"%s\" for writing: %s\n", path.c_str(), std::strerror(errno));
         std::exit(1);
     }
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(path.c_str()), on_png_error, on_png_warning);
-    png_infop info = png_create_info_struct(png);
-    if (png == nullptr || info == nullptr) on_png_error(png, "out of memory");
-    png_init_io(png, file);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &frame, on_png_error, on_png_warning);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (png == nullptr || info == nullptr) fail_frame(&frame, "out of memory");
+    png_init_io(png, frame.file);
     // Frames are for inspection and capture: fast compression is worth more
     // than the last few per cent of file size.
     png_set_compression_level(png, 2);
@@ -69,10 +83,10 @@ void write_frame(const std::string& path, const Pixel* page) {
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", path.c_str(), std::strerror(errno));
-        std::exit(1);
-    }
+    const int closed = std::fclose(frame.file);
+    frame.file = nullptr;
+    if (closed != 0) fail_frame(&frame, std::strerror(errno));
+    if (std::rename(frame.partial.c_str(), path.c_str()) != 0) fail_frame(&frame, std::strerror(errno));
 }
 
 }  // namespace
