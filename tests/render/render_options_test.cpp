@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tools/render/render_options.h"
@@ -69,6 +70,18 @@ TEST(RenderOptions, VideoFormDefaultsAndSettings) {
     EXPECT_EQ(options.preset, "slow");
     EXPECT_TRUE(options.master && options.stats);
     EXPECT_EQ(options.assets, "a");
+    EXPECT_EQ(options.scale, 1);
+
+    // --for-upload enlarges 4 times unless told otherwise; .mkv is the RGB master.
+    for (const auto& [args, scale, rgb_master] :
+         {std::tuple{std::vector<const char*>{"--video", "v.mp4", "--for-upload"}, 4, false},
+          std::tuple{std::vector<const char*>{"--for-upload", "--scale", "1", "--video", "v.mp4"}, 1, false},
+          std::tuple{std::vector<const char*>{"--video", "V.MKV", "--scale", "3"}, 3, true}}) {
+        options = {};
+        ASSERT_EQ(parse(args, &options, &error), render_options::kRender) << error;
+        EXPECT_EQ(options.scale, scale) << args[1];
+        EXPECT_EQ(options.rgb_master, rgb_master) << args[1];
+    }
 }
 
 TEST(RenderOptions, FrameCountsAndTheirLimits) {
@@ -124,6 +137,19 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         {"--times", "1", "--out", ""},
         {"--times", "1", "--crf", "18"},  // encoder settings without --video
         {"--fps", "25", "--duration", "1", "--master"},
+        {"--fps", "25", "--duration", "1", "--stats"},
+        {"--times", "1", "--preset", "fast"},
+        {"--times", "1", "--for-upload"},
+        {"--times", "1", "--scale", "2"},
+        {"--video", "v.mp4", "--scale", "0"},
+        {"--video", "v.mp4", "--scale", "5"},
+        {"--video", "v.mp4", "--scale", "2", "--scale", "2"},
+        {"--video", "v.mp4", "--for-upload", "--master"},
+        {"--video", "v.mkv", "--crf", "0"},
+        {"--video", "v.mkv", "--preset", "fast"},
+        {"--video", "v.mkv", "--master"},
+        {"--video", "v.mkv", "--for-upload"},
+        {"--video", "v.mkv.part"},
         {"--video", ""},
         {"--video", "v.avi"},
         {"--video", "mp4"},

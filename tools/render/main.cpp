@@ -103,6 +103,11 @@ int main(int argc, char** argv) {
         case render_options::kRender: break;
     }
 
+    if (!options.video.empty() && video_capture::missing() != nullptr) {
+        std::fprintf(stderr, "orvo-render: this build can't write video: %s\n", video_capture::missing());
+        return 2;
+    }
+
     simd::choose_at_start_up("orvo-render");
     std::printf("orvo-render: path %s\n", simd::path_name(simd::active_path()));
     std::fflush(stdout);

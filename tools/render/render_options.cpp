@@ -15,8 +15,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: orvo-render [--assets DIR] [--out DIR] --times MS[,MS...]\n"
     "       orvo-render [--assets DIR] [--out DIR] --fps N --duration SECONDS [--start MS]\n"
-    "       orvo-render [--assets DIR] --video FILE.mp4 [--fps N] [--duration SECONDS] [--start MS]\n"
-    "                   [--crf N] [--preset NAME] [--master] [--stats]\n"
+    "       orvo-render [--assets DIR] --video FILE.mp4|FILE.mkv [--fps N] [--duration SECONDS] [--start MS]\n"
+    "                   [--scale N] [--for-upload] [--crf N] [--preset NAME] [--master] [--stats]\n"
     "\n"
     "Renders the demo's frames without a screen and writes frame n as OUT/frame-NNNNNN.png\n"
     "(640 x 480, 8-bit RGB). Frame n is the n-th frame of one run, so the shadow grid's\n"
@@ -32,9 +32,15 @@ constexpr const char* kUsage =
     "  --help              this text\n"
     "  --version           the version, in one line\n"
     "\n"
-    "--video writes one MP4 instead: H.264 (yuv420p, 640 x 480, constant N fps) with the song\n"
-    "\"s.s3m\" from the assets folder as AAC (44100 Hz stereo) on the same clock, silent before\n"
-    "time 0. There --fps defaults to 60, --duration to the song's length and --start to 0.\n"
+    "--video writes one file instead: H.264 (yuv420p, constant N fps) with the song \"s.s3m\"\n"
+    "from the assets folder as AAC (44100 Hz stereo) on the same clock, silent before time 0.\n"
+    "There --fps defaults to 60, --duration to the song's length and --start to 0. A name\n"
+    "ending in .mkv writes a master that keeps every RGB value (FFV1 and FLAC in Matroska).\n"
+    "  --scale N           each pixel an N x N block, N from 1 to 4 (4: 2560 x 1920); with an\n"
+    "                      even N every 4:2:0 chroma sample lies inside one pixel, so colours\n"
+    "                      stay exact; an odd N blends neighbours' colour at block edges\n"
+    "  --for-upload        what video sites ask for: H.264 High, 2 B-frames, closed GOP of\n"
+    "                      N/2, AAC 48000 Hz 384 kbit/s, their bit rate; --scale 4 unless given\n"
     "  --crf N             constant quality, 0 (best) to 51 (default 18; 0 with --master)\n"
     "  --preset NAME       encoder speed: ultrafast (default), superfast, veryfast, faster, fast,\n"
     "                      medium, slow, slower, veryslow\n"
@@ -109,9 +115,11 @@ struct Given {
     const char* duration;
     const char* start;
     const char* video;
+    const char* scale;
     const char* crf;
     const char* preset;
     bool master;
+    bool for_upload;
     bool stats;
 };
 
@@ -121,11 +129,12 @@ bool collect(int argc, const char* const* argv, Given* given, std::string* error
         const char* Given::*field;
     } known[] = {{"--assets", &Given::assets}, {"--out", &Given::out},           {"--times", &Given::times},
                  {"--fps", &Given::fps},       {"--duration", &Given::duration}, {"--start", &Given::start},
-                 {"--video", &Given::video},   {"--crf", &Given::crf},           {"--preset", &Given::preset}};
+                 {"--video", &Given::video},   {"--crf", &Given::crf},           {"--preset", &Given::preset},
+                 {"--scale", &Given::scale}};
     const struct {
         const char* name;
         bool Given::*field;
-    } flags[] = {{"--master", &Given::master}, {"--stats", &Given::stats}};
+    } flags[] = {{"--master", &Given::master}, {"--stats", &Given::stats}, {"--for-upload", &Given::for_upload}};
     for (int i = 1; i < argc; ++i) {
         bool matched = false;
         for (const auto& flag : flags) {
@@ -147,19 +156,27 @@ bool collect(int argc, const char* const* argv, Given* given, std::string* error
     return true;
 }
 
-bool ends_in_mp4(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string extension = path.substr(path.size() - 4);
+// The file name's extension, lower-cased ("" when it has none).
+std::string extension_of(const std::string& path) {
+    const size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.') return "";
+    std::string extension = path.substr(dot);
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".mp4";
+    return extension;
 }
 
 bool build_video(const Given& given, Options* options, std::string* error) {
     if (given.out != nullptr || given.times != nullptr)
         return bad(error, "--video can't be combined with --out or --times");
     options->video = given.video;
-    if (options->video.empty()) return bad(error, "--video needs a file name");
-    if (!ends_in_mp4(options->video)) return bad(error, "--video writes MP4 only: the file name must end in .mp4");
+    const std::string extension = extension_of(options->video);
+    if (extension != ".mp4" && extension != ".mkv")
+        return bad(error, "--video writes MP4 or MKV: the file name must end in .mp4 or .mkv");
+    options->rgb_master = extension == ".mkv";
+    if (options->rgb_master && (given.crf != nullptr || given.preset != nullptr || given.master || given.for_upload))
+        return bad(error,
+                   "a .mkv master keeps every RGB value: --crf, --preset, --master and --for-upload go with .mp4");
+    if (given.master && given.for_upload) return bad(error, "--master and --for-upload can't be combined");
     int64_t value = 0;
     if (given.fps != nullptr) {
         if (!parse_integer(given.fps, 1, kMaxFps, &value))
@@ -189,13 +206,21 @@ bool build_video(const Given& given, Options* options, std::string* error) {
         if (options->preset.empty()) return bad(error, "unknown --preset " + quoted(given.preset));
     }
     options->master = given.master;
+    options->for_upload = given.for_upload;
     options->stats = given.stats;
+    options->scale = given.for_upload ? kMaxScale : 1;
+    if (given.scale != nullptr) {
+        if (!parse_integer(given.scale, 1, kMaxScale, &value))
+            return bad(error, "--scale needs a whole number from 1 to 4");
+        options->scale = static_cast<int32_t>(value);
+    }
     return true;
 }
 
 bool build(const Given& given, Options* options, std::string* error) {
-    if (given.video == nullptr && (given.crf != nullptr || given.preset != nullptr || given.master || given.stats)) {
-        return bad(error, "--crf, --preset, --master and --stats go with --video only");
+    if (given.video == nullptr && (given.crf != nullptr || given.preset != nullptr || given.scale != nullptr ||
+                                   given.master || given.for_upload || given.stats)) {
+        return bad(error, "--scale, --for-upload, --crf, --preset, --master and --stats go with --video only");
     }
     if (given.assets != nullptr) {
         if (given.assets[0] == '\0') return bad(error, "--assets needs a directory");

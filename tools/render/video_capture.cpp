@@ -1,16 +1,22 @@
-// The video form. The frame chain and the RGB -> YUV conversion run on a
-// render thread, a few frames ahead of the main thread, which encodes (x264
-// threads on its own), renders and encodes the song and writes the file. The
-// clock is the frame counter: frame n is at start + floor(n x 1000 / fps) and
-// audio sample k at start + k x 1000 / 44100, whatever the machine's speed.
-// The file is written as FILE.part and renamed when it is complete, so a
-// failure never leaves a broken FILE behind.
+// The video form. The frame chain, the enlargement and the conversion to the
+// encoder's pixels run on a frame thread, a few frames ahead of the main
+// thread, which encodes (x264 threads on its own), renders and encodes the
+// song and writes the file. The clock is the frame counter: frame n is at
+// start + floor(n x 1000 / fps) and audio sample k at start + k x 1000 / rate,
+// whatever the machine's speed. The file is written as FILE.part and renamed
+// when it is complete, so a failure never leaves a broken FILE behind.
+//
+// capture() runs five steps, each a function below: 1. open the output,
+// 2. start the encoders, 3. start the frame thread, 4. the loop, 5. finish
+// or interrupt. One Capture holds everything they make, and close_capture
+// alone releases it.
 #include "tools/render/video_capture.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/opt.h>
+#include <libavutil/samplefmt.h>
 #include <libswscale/swscale.h>
 }
 #include <libopenmpt/libopenmpt.h>
@@ -32,16 +38,13 @@ extern "C" {
 #include "core/frame_store.h"
 #include "platform/openmpt/song_file.h"
 #include "scene/scene.h"
+#include "tools/render/frame_scaler.h"
 #include "tools/render/progress.h"
 
 namespace video_capture {
 namespace {
 
-constexpr int kSampleRate = 44100;
-constexpr int kRing = 6;  // frames the render thread may be ahead
-constexpr int kDefaultCrf = 18;
-constexpr const char* kDefaultPreset = "ultrafast";
-constexpr int kAudioBitRate = 192000;
+constexpr int kRing = 6;  // frames the frame thread may be ahead
 
 using Clock = std::chrono::steady_clock;
 
@@ -72,429 +75,603 @@ std::string av_reason(int code) {
     return text;
 }
 
-// The song, looping forever as in the demo; null when there is none.
-openmpt_module* load_song(const std::string& path, std::string* why) {
-    song_file::Failure failure = song_file::Failure::none;
-    openmpt_module* song = song_file::load_looping(path.c_str(), &failure);
-    if (failure == song_file::Failure::unopenable) *why = std::strerror(errno);
-    if (failure == song_file::Failure::unreadable) *why = "it can't be read";
-    if (failure == song_file::Failure::not_a_song) *why = "libopenmpt can't load it";
-    return song;
+// The failure helpers, one per result type: a step that returns bool says
+// why in *why; capture's own exit codes come with their line on stderr.
+bool fail(std::string* why, const std::string& text) {
+    *why = text;
+    return false;
 }
 
-struct Output {
-    AVFormatContext* format;
-    AVCodecContext* video;
-    AVCodecContext* audio;  // null: no song
-    AVStream* video_stream;
-    AVStream* audio_stream;
-    SwsContext* scaler;
-    AVPacket* packet;
-    AVFrame* ring[kRing];
-    AVFrame* sound;
-    std::string part;  // the file being written
-    bool opened;       // part exists on disk
+int report(int exit_code, const std::string& line) {
+    std::fprintf(stderr, "orvo-render: %s\n", line.c_str());
+    return exit_code;
+}
+
+// The one place where the song loader's failure kinds become words.
+std::string song_failure_reason(song_file::Failure failure, int error_number) {
+    switch (failure) {
+        case song_file::Failure::none: return "";
+        case song_file::Failure::unopenable: return std::strerror(error_number);
+        case song_file::Failure::unreadable: return "it is empty, larger than 64 MiB or can't be read whole";
+        case song_file::Failure::not_a_song: return "libopenmpt can't load it";
+    }
+    return "";
+}
+
+// What the file holds, from the options.
+struct Form {
+    const char* muxer;          // "mp4" or "matroska"
+    const char* video_encoder;  // "libx264" or "ffv1"
+    AVPixelFormat pixels;       // the encoder's input
+    int scale;
+    int width, height;
+    int fps;
+    int crf;             // -1: the encoder has no quality setting (lossless)
+    const char* preset;  // x264's, or null
+    bool upload;         // the video sites' settings on top of the preset
+    bool bt709;          // the colour matrix: BT.709 above standard definition, BT.601 below
+    AVCodecID audio_codec;
+    AVSampleFormat samples;
+    int sample_rate;
+    int64_t audio_bit_rate;  // 0: lossless
 };
 
-void close_output(Output* out) {
-    for (AVFrame*& frame : out->ring) av_frame_free(&frame);
-    av_frame_free(&out->sound);
-    av_packet_free(&out->packet);
-    sws_freeContext(out->scaler);
-    out->scaler = nullptr;
-    avcodec_free_context(&out->video);
-    avcodec_free_context(&out->audio);
-    if (out->format != nullptr) {
-        if (out->format->pb != nullptr) avio_closep(&out->format->pb);
-        avformat_free_context(out->format);
-        out->format = nullptr;
+// --for-upload's constant quality for each --scale, chosen so that the bit
+// rate at 60 fps lands on what video sites recommend for the size
+// (docs/performance.md has the measurements).
+constexpr int kUploadCrf[render_options::kMaxScale + 1] = {0, 12, 15, 17, 20};
+constexpr const char* kUploadPreset = "superfast";
+
+Form form_of(const render_options::Options& options) {
+    Form form{};
+    form.scale = options.scale;
+    form.width = kPageWidth * options.scale;
+    form.height = kPageHeight * options.scale;
+    form.fps = options.fps;
+    form.bt709 = form.height > 576;
+    if (options.rgb_master) {
+        form.muxer = "matroska";
+        form.video_encoder = "ffv1";
+        form.pixels = AV_PIX_FMT_0RGB32;  // the page's own bytes
+        form.crf = -1;
+        form.audio_codec = AV_CODEC_ID_FLAC;
+        form.samples = AV_SAMPLE_FMT_S16;
+        form.sample_rate = 44100;
+        return form;
     }
+    form.muxer = "mp4";
+    form.video_encoder = "libx264";
+    form.pixels = options.master ? AV_PIX_FMT_YUV444P : AV_PIX_FMT_YUV420P;
+    form.upload = options.for_upload;
+    const int default_crf = options.master ? 0 : (form.upload ? kUploadCrf[form.scale] : 18);
+    form.crf = options.crf >= 0 ? options.crf : default_crf;
+    form.preset = !options.preset.empty() ? options.preset.c_str() : (form.upload ? kUploadPreset : "ultrafast");
+    form.audio_codec = AV_CODEC_ID_AAC;
+    form.samples = AV_SAMPLE_FMT_FLTP;
+    form.sample_rate = form.upload ? 48000 : 44100;
+    form.audio_bit_rate = form.upload ? 384000 : 192000;
+    return form;
 }
 
-// Opens both encoders and the file and writes the header.
-bool open_output(const render_options::Options& options, bool with_audio, Output* out, std::string* why) {
-    const int fps = options.fps;
-    out->part = options.video + ".part";
-    int code = avformat_alloc_output_context2(&out->format, nullptr, "mp4", out->part.c_str());
-    if (code < 0) return *why = av_reason(code), false;
-
-    const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
-    if (h264 == nullptr) return *why = "this FFmpeg has no libx264 encoder", false;
-    AVCodecContext* video = out->video = avcodec_alloc_context3(h264);
-    video->width = kPageWidth;
-    video->height = kPageHeight;
-    video->pix_fmt = options.master ? AV_PIX_FMT_YUV444P : AV_PIX_FMT_YUV420P;
-    video->time_base = AVRational{1, fps};
-    video->framerate = AVRational{fps, 1};
-    video->sample_aspect_ratio = AVRational{1, 1};
-    video->thread_count = 0;  // x264 picks its own threads for the machine
-    // The picture is sRGB; the conversion below uses BT.601's matrix in
-    // limited range (SD video's own, which players assume anyway; it keeps
-    // more of the red in luma than BT.709's), and players are told so.
-    video->colorspace = AVCOL_SPC_SMPTE170M;
-    video->color_primaries = AVCOL_PRI_BT709;
-    video->color_trc = AVCOL_TRC_IEC61966_2_1;
-    video->color_range = AVCOL_RANGE_MPEG;
-    if (out->format->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int crf = options.crf >= 0 ? options.crf : (options.master ? 0 : kDefaultCrf);
-    av_opt_set(video->priv_data, "preset", options.preset.empty() ? kDefaultPreset : options.preset.c_str(), 0);
-    av_opt_set_double(video->priv_data, "crf", crf, 0);
-    if ((code = avcodec_open2(video, h264, nullptr)) < 0) return *why = "H.264 encoder: " + av_reason(code), false;
-    out->video_stream = avformat_new_stream(out->format, nullptr);
-    if (out->video_stream == nullptr) return *why = "out of memory", false;
-    avcodec_parameters_from_context(out->video_stream->codecpar, video);
-    out->video_stream->time_base = video->time_base;
-    out->video_stream->avg_frame_rate = out->video_stream->r_frame_rate = video->framerate;
-
-    if (with_audio) {
-        const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (aac == nullptr) return *why = "this FFmpeg has no AAC encoder", false;
-        AVCodecContext* audio = out->audio = avcodec_alloc_context3(aac);
-        audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        audio->sample_rate = kSampleRate;
-        av_channel_layout_default(&audio->ch_layout, 2);
-        audio->bit_rate = kAudioBitRate;
-        audio->time_base = AVRational{1, kSampleRate};
-        if (out->format->oformat->flags & AVFMT_GLOBALHEADER) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if ((code = avcodec_open2(audio, aac, nullptr)) < 0) return *why = "AAC encoder: " + av_reason(code), false;
-        out->audio_stream = avformat_new_stream(out->format, nullptr);
-        if (out->audio_stream == nullptr) return *why = "out of memory", false;
-        avcodec_parameters_from_context(out->audio_stream->codecpar, audio);
-        out->audio_stream->time_base = audio->time_base;
-
-        out->sound = av_frame_alloc();
-        if (out->sound == nullptr) return *why = "out of memory", false;
-        out->sound->format = AV_SAMPLE_FMT_FLTP;
-        out->sound->sample_rate = kSampleRate;
-        out->sound->nb_samples = audio->frame_size;
-        av_channel_layout_copy(&out->sound->ch_layout, &audio->ch_layout);
-        if (av_frame_get_buffer(out->sound, 0) < 0) return *why = "out of memory", false;
-    }
-
-    for (AVFrame*& frame : out->ring) {
-        frame = av_frame_alloc();
-        if (frame == nullptr) return *why = "out of memory", false;
-        frame->format = video->pix_fmt;
-        frame->width = kPageWidth;
-        frame->height = kPageHeight;
-        if (av_frame_get_buffer(frame, 0) < 0) return *why = "out of memory", false;
-    }
-    out->packet = av_packet_alloc();
-    // The shadow grid's per-pixel red and grey are what 4:2:0 loses first;
-    // of swscale's filters, the area one with exact rounding keeps the most.
-    out->scaler = sws_getContext(kPageWidth, kPageHeight, AV_PIX_FMT_0RGB32, kPageWidth, kPageHeight, video->pix_fmt,
-                                 SWS_AREA | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
-    if (out->packet == nullptr || out->scaler == nullptr) return *why = "out of memory", false;
-    const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
-    sws_setColorspaceDetails(out->scaler, bt601, 1, bt601, 0, 0, 1 << 16, 1 << 16);
-
-    av_dict_set(&out->format->metadata, "title", "Orvo", 0);
-    if ((code = avio_open(&out->format->pb, out->part.c_str(), AVIO_FLAG_WRITE)) < 0) {
-        return *why = av_reason(code), false;
-    }
-    out->opened = true;
-    AVDictionary* muxer_options = nullptr;
-    av_dict_set(&muxer_options, "movflags", "+faststart", 0);  // the index first: plays while it downloads
-    code = avformat_write_header(out->format, &muxer_options);
-    av_dict_free(&muxer_options);
-    if (code < 0) return *why = av_reason(code), false;
-    return true;
-}
-
-// CPU seconds each stage spent, for --stats. The H.264 encoder's share,
-// spread over x264's threads, is what is left of the process's CPU time.
+// CPU seconds each stage spent, for --stats. The video encoder's share,
+// spread over its threads, is what is left of the process's CPU time.
 struct Stages {
     double frame_chain;
+    double enlargement;
     double conversion;
-    double video_calls;  // the main thread's part of the H.264 encoder
+    double video_calls;  // the main thread's part of the video encoder
     double audio;
     double writing;
 };
 
-// Sends frame (null: the end) and writes every packet the encoder has ready.
-bool encode(Output* out, AVCodecContext* codec, AVStream* stream, const AVFrame* frame, Stages* stages,
-            double* encoder_seconds, std::string* why) {
-    const double began = thread_cpu_seconds();
-    int code = avcodec_send_frame(codec, frame);
-    double writing = 0;
-    while (code >= 0) {
-        code = avcodec_receive_packet(codec, out->packet);
-        if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) break;
-        if (code < 0) break;
-        av_packet_rescale_ts(out->packet, codec->time_base, stream->time_base);
-        out->packet->stream_index = stream->index;
-        const double write_began = thread_cpu_seconds();
-        code = av_interleaved_write_frame(out->format, out->packet);
-        writing += thread_cpu_seconds() - write_began;
-    }
-    stages->writing += writing;
-    *encoder_seconds += thread_cpu_seconds() - began - writing;
-    if (code < 0 && code != AVERROR(EAGAIN) && code != AVERROR_EOF) return *why = av_reason(code), false;
-    return true;
-}
-
-// The song on the video's timeline: sample k of the track is the song at
-// clock time start + k x 1000 / 44100 ms; silence before clock time 0.
-struct Track {
-    openmpt_module* song;
-    int64_t silent_samples;  // before the song's own start
-    int64_t written;         // samples sent to the encoder so far
-};
-
-// Renders and discards the song up to clock time start, when it is positive:
-// the exact way to any point, through the song's loops as well.
-void skip_song_to(openmpt_module* song, int32_t start) {
-    static float left[4096], right[4096];
-    int64_t skip = (static_cast<int64_t>(start) * kSampleRate + 500) / 1000;
-    while (skip > 0 && !stop_signalled.load()) {
-        const size_t count = static_cast<size_t>(skip < 4096 ? skip : 4096);
-        if (openmpt_module_read_float_stereo(song, kSampleRate, count, left, right) == 0) break;
-        skip -= static_cast<int64_t>(count);
-    }
-}
-
-// Encodes whole audio frames of the track up to sample until; at the
-// track's end (last) the final frame may be short.
-bool write_audio(Output* out, Track* track, int64_t until, bool last, Stages* stages, std::string* why) {
-    const int frame_size = out->audio->frame_size;
-    while (track->written < until) {
-        const double began = thread_cpu_seconds();
-        const int64_t left_over = until - track->written;
-        if (left_over < frame_size && !last) break;
-        const int count = static_cast<int>(left_over < frame_size ? left_over : frame_size);
-        if (av_frame_make_writable(out->sound) < 0) return *why = "out of memory", false;
-        out->sound->nb_samples = count;
-        float* left = reinterpret_cast<float*>(out->sound->data[0]);
-        float* right = reinterpret_cast<float*>(out->sound->data[1]);
-        int silent = 0;
-        if (track->written < track->silent_samples) {
-            const int64_t s = track->silent_samples - track->written;
-            silent = static_cast<int>(s < count ? s : count);
-        }
-        std::memset(left, 0, sizeof(float) * static_cast<size_t>(silent));
-        std::memset(right, 0, sizeof(float) * static_cast<size_t>(silent));
-        const size_t wanted = static_cast<size_t>(count - silent);
-        const size_t got = wanted > 0 ? openmpt_module_read_float_stereo(track->song, kSampleRate, wanted,
-                                                                         left + silent, right + silent)
-                                      : 0;
-        std::memset(left + silent + got, 0, sizeof(float) * (wanted - got));
-        std::memset(right + silent + got, 0, sizeof(float) * (wanted - got));
-        out->sound->pts = track->written;
-        track->written += count;
-        stages->audio += thread_cpu_seconds() - began;
-        if (!encode(out, out->audio, out->audio_stream, out->sound, stages, &stages->audio, why)) return false;
-    }
-    return true;
-}
-
-// What the render thread and the main thread share: frames [consumed,
+// What the frame thread and the main thread share: frames [consumed,
 // produced) of the ring are ready to encode.
 struct Ring {
     std::mutex lock;
     std::condition_variable changed;
     int64_t produced;
     int64_t consumed;
-    bool quit;  // the main thread gives up: stop rendering
+    bool quit;  // the main thread gives up, or the frame thread is done
 };
 
-void render_frames(Output* out, Ring* ring, int32_t start, int32_t fps, int64_t frames, Stages* stages) {
-    const Pixel* screen = frame_store::screen();
-    const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(screen)};
-    const int source_stride[1] = {kPageWidth * 4};
-    for (int64_t n = 0; n < frames; ++n) {
+// Everything one capture makes; close_capture releases it.
+struct Capture {
+    Form form;
+    openmpt_module* song;  // null: no sound
+    int64_t frames;        // to write
+    int32_t start;
+
+    AVFormatContext* format;
+    AVCodecContext* video;
+    AVCodecContext* audio;  // null: no song
+    AVStream* video_stream;
+    AVStream* audio_stream;
+    SwsContext* converter;  // null: the frames are the enlarged pages themselves
+    uint8_t* enlarged;      // the enlarged page before conversion (scale above 1 with a converter)
+    AVPacket* packet;
+    AVFrame* ring[kRing];
+    AVFrame* sound;
+    std::string part;  // the file being written
+    bool part_exists;
+    bool kept;  // renamed to its own name
+
+    int64_t silent_samples;  // of the track, before the song's own start
+    int64_t samples_written;
+
+    Ring sync;
+    std::thread frame_thread;
+    Stages rendering;  // the frame thread's
+    Stages encoding;   // the main thread's
+
+    struct sigaction old_int;
+    struct sigaction old_term;
+    bool signals_taken;
+};
+
+void close_capture(Capture* c) {
+    if (c->frame_thread.joinable()) {
         {
-            std::unique_lock<std::mutex> held(ring->lock);
-            ring->changed.wait(held, [&] { return ring->quit || ring->produced - ring->consumed < kRing; });
-            if (ring->quit) return;
+            std::lock_guard<std::mutex> held(c->sync.lock);
+            c->sync.quit = true;
+            c->sync.changed.notify_all();
+        }
+        c->frame_thread.join();
+    }
+    for (AVFrame*& frame : c->ring) av_frame_free(&frame);
+    av_frame_free(&c->sound);
+    av_packet_free(&c->packet);
+    av_freep(&c->enlarged);
+    sws_freeContext(c->converter);
+    c->converter = nullptr;
+    avcodec_free_context(&c->video);
+    avcodec_free_context(&c->audio);
+    if (c->format != nullptr) {
+        if (c->format->pb != nullptr) avio_closep(&c->format->pb);
+        avformat_free_context(c->format);
+        c->format = nullptr;
+    }
+    if (c->part_exists && !c->kept) std::remove(c->part.c_str());
+    if (c->song != nullptr) openmpt_module_destroy(c->song);
+    c->song = nullptr;
+    if (c->signals_taken) {
+        sigaction(SIGINT, &c->old_int, nullptr);
+        sigaction(SIGTERM, &c->old_term, nullptr);
+        c->signals_taken = false;
+    }
+}
+
+// Step 1: the song, the length, and the output's muxer. Returns 0 or the
+// exit code, its line written.
+int open_output(const render_options::Options& options, const std::string& song_path, Capture* c) {
+    song_file::Failure failure = song_file::Failure::none;
+    c->song = song_file::load_looping(song_path.c_str(), &failure);
+    const int load_errno = errno;
+    if (c->song == nullptr) {
+        std::fprintf(stderr, "orvo-render: no sound: \"%s\": %s\n", song_path.c_str(),
+                     song_failure_reason(failure, load_errno).c_str());
+    }
+    int64_t milliseconds = options.duration_ms;
+    if (milliseconds == 0) {
+        if (c->song == nullptr) return report(2, "give --duration: there is no song to take the length from");
+        milliseconds = static_cast<int64_t>(openmpt_module_get_duration_seconds(c->song) * 1000 + 0.5);
+        if (milliseconds < 1) milliseconds = 1;
+    }
+    std::string why;
+    if (!render_options::count_frames(options.fps, milliseconds, options.start, &c->frames, &why)) {
+        return report(2, why);
+    }
+    c->start = options.start;
+    std::error_code ignored;
+    if (std::filesystem::is_directory(options.video, ignored)) {
+        return report(1, "can't write \"" + options.video + "\": it is a directory");
+    }
+    c->form = form_of(options);
+    c->part = options.video + ".part";
+    const int code = avformat_alloc_output_context2(&c->format, nullptr, c->form.muxer, c->part.c_str());
+    if (code < 0) return report(1, "can't write \"" + options.video + "\": " + av_reason(code));
+    av_dict_set(&c->format->metadata, "title", "Orvo", 0);
+    return 0;
+}
+
+AVStream* add_stream(Capture* c, const AVCodecContext* codec) {
+    AVStream* stream = avformat_new_stream(c->format, nullptr);
+    if (stream == nullptr) return nullptr;
+    avcodec_parameters_from_context(stream->codecpar, codec);
+    stream->time_base = codec->time_base;
+    return stream;
+}
+
+// The x264 settings video sites publish for uploads, on top of the preset:
+// High profile (8x8 transforms), CABAC, two B-frames, a closed GOP of half a
+// second with no extra key frames at scene cuts.
+std::string upload_x264_params(int fps) {
+    const int gop = fps / 2 > 1 ? fps / 2 : 1;
+    return "cabac=1:bframes=2:b-adapt=0:8x8dct=1:open-gop=0:scenecut=0:keyint=" + std::to_string(gop);
+}
+
+bool open_video_encoder(Capture* c, std::string* why) {
+    const Form& form = c->form;
+    const AVCodec* encoder = avcodec_find_encoder_by_name(form.video_encoder);
+    if (encoder == nullptr) return fail(why, std::string("this FFmpeg has no ") + form.video_encoder + " encoder");
+    AVCodecContext* video = c->video = avcodec_alloc_context3(encoder);
+    if (video == nullptr) return fail(why, "out of memory");
+    video->width = form.width;
+    video->height = form.height;
+    video->pix_fmt = form.pixels;
+    video->time_base = AVRational{1, form.fps};
+    video->framerate = AVRational{form.fps, 1};
+    video->sample_aspect_ratio = AVRational{1, 1};
+    video->thread_count = 0;  // the encoder picks its own threads for the machine
+    if (c->format->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (form.pixels == AV_PIX_FMT_0RGB32) {
+        // FFV1 version 3, intra only, in slices that its threads share, each
+        // with a checksum: an archive's settings.
+        video->gop_size = 1;
+        video->level = 3;
+        av_opt_set_int(video->priv_data, "slicecrc", 1, 0);
+        av_opt_set_int(video->priv_data, "slices", 4, 0);
+    } else {
+        // The picture is sRGB; the conversion uses BT.601's matrix in limited
+        // range at standard definition (SD video's own, which players assume
+        // anyway; it keeps more of the red in luma than BT.709's) and
+        // BT.709's above it, and players are told which.
+        video->colorspace = form.bt709 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+        video->color_primaries = AVCOL_PRI_BT709;
+        video->color_trc = form.upload ? AVCOL_TRC_BT709 : AVCOL_TRC_IEC61966_2_1;
+        video->color_range = AVCOL_RANGE_MPEG;
+        av_opt_set(video->priv_data, "preset", form.preset, 0);
+        av_opt_set_double(video->priv_data, "crf", form.crf, 0);
+        if (form.upload) {
+            av_opt_set(video->priv_data, "profile", "high", 0);
+            av_opt_set(video->priv_data, "x264-params", upload_x264_params(form.fps).c_str(), 0);
+        }
+    }
+    const int code = avcodec_open2(video, encoder, nullptr);
+    if (code < 0) return fail(why, std::string(form.video_encoder) + " encoder: " + av_reason(code));
+    c->video_stream = add_stream(c, video);
+    if (c->video_stream == nullptr) return fail(why, "out of memory");
+    c->video_stream->avg_frame_rate = c->video_stream->r_frame_rate = video->framerate;
+    return true;
+}
+
+bool open_audio_encoder(Capture* c, std::string* why) {
+    const Form& form = c->form;
+    const AVCodec* encoder = avcodec_find_encoder(form.audio_codec);
+    if (encoder == nullptr)
+        return fail(why, std::string("this FFmpeg has no ") + avcodec_get_name(form.audio_codec) + " encoder");
+    AVCodecContext* audio = c->audio = avcodec_alloc_context3(encoder);
+    if (audio == nullptr) return fail(why, "out of memory");
+    audio->sample_fmt = form.samples;
+    audio->sample_rate = form.sample_rate;
+    av_channel_layout_default(&audio->ch_layout, 2);
+    audio->bit_rate = form.audio_bit_rate;
+    audio->time_base = AVRational{1, form.sample_rate};
+    if (form.audio_codec == AV_CODEC_ID_AAC) audio->profile = FF_PROFILE_AAC_LOW;
+    if (c->format->oformat->flags & AVFMT_GLOBALHEADER) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int code = avcodec_open2(audio, encoder, nullptr);
+    if (code < 0) return fail(why, std::string(avcodec_get_name(form.audio_codec)) + " encoder: " + av_reason(code));
+    c->audio_stream = add_stream(c, audio);
+    if (c->audio_stream == nullptr) return fail(why, "out of memory");
+
+    c->sound = av_frame_alloc();
+    if (c->sound == nullptr) return fail(why, "out of memory");
+    c->sound->format = form.samples;
+    c->sound->sample_rate = form.sample_rate;
+    c->sound->nb_samples = audio->frame_size;
+    av_channel_layout_copy(&c->sound->ch_layout, &audio->ch_layout);
+    if (av_frame_get_buffer(c->sound, 0) < 0) return fail(why, "out of memory");
+    return true;
+}
+
+// The ring of frames, the converter, the enlargement's page, the packet.
+bool allocate_frames(Capture* c, std::string* why) {
+    const Form& form = c->form;
+    for (AVFrame*& frame : c->ring) {
+        frame = av_frame_alloc();
+        if (frame == nullptr) return fail(why, "out of memory");
+        frame->format = form.pixels;
+        frame->width = form.width;
+        frame->height = form.height;
+        if (av_frame_get_buffer(frame, 0) < 0) return fail(why, "out of memory");
+    }
+    c->packet = av_packet_alloc();
+    if (c->packet == nullptr) return fail(why, "out of memory");
+    if (form.pixels == AV_PIX_FMT_0RGB32) return true;  // enlarged straight into the frame
+    if (form.scale > 1) {
+        c->enlarged = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(form.width) * form.height * 4));
+        if (c->enlarged == nullptr) return fail(why, "out of memory");
+    }
+    // The shadow grid's per-pixel red and grey are what 4:2:0 loses first;
+    // of swscale's filters, the area one with exact rounding keeps the most.
+    c->converter = sws_getContext(form.width, form.height, AV_PIX_FMT_0RGB32, form.width, form.height, form.pixels,
+                                  SWS_AREA | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    if (c->converter == nullptr) return fail(why, "out of memory");
+    const int* matrix = sws_getCoefficients(form.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
+    sws_setColorspaceDetails(c->converter, matrix, 1, matrix, 0, 0, 1 << 16, 1 << 16);
+    return true;
+}
+
+// The track's sample 0 is the song at clock time start: silence before the
+// song's own start, or the song rendered up to the start (the exact way to
+// any point, through the song's loops as well).
+void place_song_at_start(Capture* c) {
+    if (c->song == nullptr) return;
+    // 16-bit sound (the master's FLAC) without dither: the same samples every time.
+    openmpt_module_ctl_set_integer(c->song, "dither", 0);
+    const int64_t rate = c->form.sample_rate;
+    if (c->start < 0) c->silent_samples = (-static_cast<int64_t>(c->start) * rate + 500) / 1000;
+    static float left[4096], right[4096];
+    int64_t skip = c->start > 0 ? (static_cast<int64_t>(c->start) * rate + 500) / 1000 : 0;
+    while (skip > 0 && !stop_signalled.load()) {
+        const size_t count = static_cast<size_t>(skip < 4096 ? skip : 4096);
+        if (openmpt_module_read_float_stereo(c->song, static_cast<int32_t>(rate), count, left, right) == 0) break;
+        skip -= static_cast<int64_t>(count);
+    }
+}
+
+// Step 2: both encoders, the frames, the file and its header. From here on a
+// stop signal ends the capture in order: the file is finished or removed,
+// never left broken.
+int start_encoders(const render_options::Options& options, Capture* c) {
+    struct sigaction stop {};
+    stop.sa_handler = on_stop_signal;
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &stop, &c->old_int);
+    sigaction(SIGTERM, &stop, &c->old_term);
+    c->signals_taken = true;
+
+    av_log_set_level(AV_LOG_QUIET);  // failures are reported in orvo-render's own one line
+    std::string why;
+    const bool opened =
+        open_video_encoder(c, &why) && (c->song == nullptr || open_audio_encoder(c, &why)) && allocate_frames(c, &why);
+    if (!opened) return report(1, "can't write \"" + options.video + "\": " + why);
+    int code = avio_open(&c->format->pb, c->part.c_str(), AVIO_FLAG_WRITE);
+    if (code < 0) return report(1, "can't write \"" + options.video + "\": " + av_reason(code));
+    c->part_exists = true;
+    AVDictionary* muxer_options = nullptr;
+    // MP4's index first: the file plays while it downloads.
+    if (std::strcmp(c->form.muxer, "mp4") == 0) av_dict_set(&muxer_options, "movflags", "+faststart", 0);
+    code = avformat_write_header(c->format, &muxer_options);
+    av_dict_free(&muxer_options);
+    if (code < 0) return report(1, "can't write \"" + options.video + "\": " + av_reason(code));
+
+    place_song_at_start(c);
+    return 0;
+}
+
+// Step 3: the frame thread. Frame n: the frame chain at its clock time,
+// enlarged, converted into ring slot n % kRing.
+void render_frames(Capture* c) {
+    const Form& form = c->form;
+    const Pixel* screen = frame_store::screen();
+    for (int64_t n = 0; n < c->frames; ++n) {
+        {
+            std::unique_lock<std::mutex> held(c->sync.lock);
+            c->sync.changed.wait(held, [&] { return c->sync.quit || c->sync.produced - c->sync.consumed < kRing; });
+            if (c->sync.quit) return;
         }
         if (stop_signalled.load()) break;
         double began = thread_cpu_seconds();
-        scene::render_frame(static_cast<int32_t>(start + n * 1000 / fps));
-        const double rendered = thread_cpu_seconds();
-        stages->frame_chain += rendered - began;
-        began = rendered;
-        AVFrame* frame = out->ring[n % kRing];
+        scene::render_frame(static_cast<int32_t>(c->start + n * 1000 / form.fps));
+        double now = thread_cpu_seconds();
+        c->rendering.frame_chain += now - began;
+        AVFrame* frame = c->ring[n % kRing];
         if (av_frame_make_writable(frame) < 0) break;
-        sws_scale(out->scaler, source, source_stride, 0, kPageHeight, frame->data, frame->linesize);
-        stages->conversion += thread_cpu_seconds() - began;
-        std::lock_guard<std::mutex> held(ring->lock);
-        ++ring->produced;
-        ring->changed.notify_all();
+        began = now;
+        const uint8_t* source = reinterpret_cast<const uint8_t*>(screen);
+        int source_stride = kPageWidth * 4;
+        if (c->converter == nullptr) {
+            frame_scaler::enlarge(screen, kPageWidth, kPageHeight, form.scale, frame->data[0], frame->linesize[0]);
+        } else if (form.scale > 1) {
+            frame_scaler::enlarge(screen, kPageWidth, kPageHeight, form.scale, c->enlarged, form.width * 4);
+            source = c->enlarged;
+            source_stride = form.width * 4;
+        }
+        now = thread_cpu_seconds();
+        c->rendering.enlargement += now - began;
+        if (c->converter != nullptr) {
+            sws_scale(c->converter, &source, &source_stride, 0, form.height, frame->data, frame->linesize);
+            c->rendering.conversion += thread_cpu_seconds() - now;
+        }
+        std::lock_guard<std::mutex> held(c->sync.lock);
+        ++c->sync.produced;
+        c->sync.changed.notify_all();
     }
-    std::lock_guard<std::mutex> held(ring->lock);
-    ring->quit = true;  // nothing more is coming
-    ring->changed.notify_all();
+    std::lock_guard<std::mutex> held(c->sync.lock);
+    c->sync.quit = true;  // nothing more is coming
+    c->sync.changed.notify_all();
+}
+
+// Sends frame (null: the end) and writes every packet the encoder has ready.
+bool encode(Capture* c, AVCodecContext* codec, AVStream* stream, const AVFrame* frame, double* encoder_seconds,
+            std::string* why) {
+    const double began = thread_cpu_seconds();
+    int code = avcodec_send_frame(codec, frame);
+    double writing = 0;
+    while (code >= 0) {
+        code = avcodec_receive_packet(codec, c->packet);
+        if (code < 0) break;
+        av_packet_rescale_ts(c->packet, codec->time_base, stream->time_base);
+        c->packet->stream_index = stream->index;
+        const double write_began = thread_cpu_seconds();
+        code = av_interleaved_write_frame(c->format, c->packet);
+        writing += thread_cpu_seconds() - write_began;
+    }
+    c->encoding.writing += writing;
+    *encoder_seconds += thread_cpu_seconds() - began - writing;
+    if (code < 0 && code != AVERROR(EAGAIN) && code != AVERROR_EOF) return fail(why, av_reason(code));
+    // A write that failed inside the file's buffer shows only here.
+    if (c->format->pb->error < 0) return fail(why, av_reason(c->format->pb->error));
+    return true;
+}
+
+// Fills samples [offset, offset + count) of the sound frame from the song
+// and returns how many it gave.
+size_t read_song(openmpt_module* song, int rate, AVFrame* sound, int offset, int count) {
+    const size_t wanted = static_cast<size_t>(count);
+    if (sound->format == AV_SAMPLE_FMT_FLTP) {
+        return openmpt_module_read_float_stereo(song, rate, wanted, reinterpret_cast<float*>(sound->data[0]) + offset,
+                                                reinterpret_cast<float*>(sound->data[1]) + offset);
+    }
+    return openmpt_module_read_interleaved_stereo(song, rate, wanted,
+                                                  reinterpret_cast<int16_t*>(sound->data[0]) + 2 * offset);
+}
+
+// Encodes whole audio frames of the track up to sample until; at the
+// track's end (last) the final frame may be short.
+bool write_audio(Capture* c, int64_t until, bool last, std::string* why) {
+    const int frame_size = c->audio->frame_size;
+    const int channels = 2;
+    const AVSampleFormat format = c->form.samples;
+    while (c->samples_written < until) {
+        const double began = thread_cpu_seconds();
+        const int64_t left_over = until - c->samples_written;
+        if (left_over < frame_size && !last) break;
+        const int count = static_cast<int>(left_over < frame_size ? left_over : frame_size);
+        if (av_frame_make_writable(c->sound) < 0) return fail(why, "out of memory");
+        c->sound->nb_samples = count;
+        const int64_t silent_left = c->silent_samples - c->samples_written;
+        const int silent = static_cast<int>(silent_left <= 0 ? 0 : (silent_left < count ? silent_left : count));
+        av_samples_set_silence(c->sound->data, 0, silent, channels, format);
+        const int got =
+            count > silent ? static_cast<int>(read_song(c->song, c->form.sample_rate, c->sound, silent, count - silent))
+                           : 0;
+        av_samples_set_silence(c->sound->data, silent + got, count - silent - got, channels, format);
+        c->sound->pts = c->samples_written;
+        c->samples_written += count;
+        c->encoding.audio += thread_cpu_seconds() - began;
+        if (!encode(c, c->audio, c->audio_stream, c->sound, &c->encoding.audio, why)) return false;
+    }
+    return true;
+}
+
+// Step 4: frames from the ring to the encoder, the sound alongside, the
+// progress line. Returns the frames written; false in *ok on a failure.
+int64_t encode_frames(Capture* c, bool* ok, std::string* why) {
+    const bool show_progress = isatty(STDERR_FILENO) != 0;
+    const Clock::time_point began = Clock::now();
+    Clock::time_point drawn = began;
+    char line[160];
+    int64_t done = 0;
+    *ok = true;
+    while (done < c->frames) {
+        {
+            std::unique_lock<std::mutex> held(c->sync.lock);
+            c->sync.changed.wait(held, [&] { return c->sync.produced > done || c->sync.quit; });
+            if (c->sync.produced == done) break;  // the frame thread stopped
+        }
+        AVFrame* frame = c->ring[done % kRing];
+        frame->pts = done;
+        if (!encode(c, c->video, c->video_stream, frame, &c->encoding.video_calls, why)) {
+            *ok = false;
+            break;
+        }
+        {
+            // Packets out: the encoder holds no reference to the ring's frame.
+            std::lock_guard<std::mutex> held(c->sync.lock);
+            ++c->sync.consumed;
+            c->sync.changed.notify_all();
+        }
+        ++done;
+        if (c->song != nullptr && !write_audio(c, done * c->form.sample_rate / c->form.fps, false, why)) {
+            *ok = false;
+            break;
+        }
+        if (show_progress && (seconds_since(drawn) >= 0.1 || done == c->frames)) {
+            drawn = Clock::now();
+            progress::format(line, sizeof line, done, c->frames, seconds_since(began));
+            std::fprintf(stderr, "\r\033[Korvo-render: %s", line);
+        }
+    }
+    if (show_progress) std::fputc('\n', stderr);
+    return done;
+}
+
+// Step 5: the end of both tracks (the sound as long as the frames written),
+// the encoders drained, the index written, the file renamed.
+bool finish_file(const render_options::Options& options, Capture* c, int64_t done, std::string* why) {
+    if (c->song != nullptr) {
+        const int64_t end = (done * c->form.sample_rate + c->form.fps / 2) / c->form.fps;
+        if (!write_audio(c, end, true, why)) return false;
+        if (!encode(c, c->audio, c->audio_stream, nullptr, &c->encoding.audio, why)) return false;
+    }
+    if (!encode(c, c->video, c->video_stream, nullptr, &c->encoding.video_calls, why)) return false;
+    int code = av_write_trailer(c->format);
+    if (code < 0) return fail(why, av_reason(code));
+    code = avio_closep(&c->format->pb);
+    if (code < 0) return fail(why, av_reason(code));
+    if (std::rename(c->part.c_str(), options.video.c_str()) != 0) return fail(why, std::strerror(errno));
+    c->kept = true;
+    return true;
 }
 
 // Each stage as frames per second of one core's CPU time, so the figures
 // hold on a busy machine too; the whole capture by the wall clock.
-void print_stats(int64_t frames, double wall, double cpu, const Stages& stages, bool audio) {
+void print_stats(const Capture& c, double wall, double cpu) {
+    const bool converted = c.form.pixels != AV_PIX_FMT_0RGB32;
+    const double frames = static_cast<double>(c.frames);
     const auto line = [&](const char* stage, double seconds, const char* where) {
         std::fprintf(stderr, "orvo-render:   %-14s %6.2f ms a frame = %7.1f fps on one core (%s)\n", stage,
-                     seconds * 1000 / static_cast<double>(frames),
-                     seconds > 0 ? static_cast<double>(frames) / seconds : 0.0, where);
+                     seconds * 1000 / frames, seconds > 0 ? frames / seconds : 0.0, where);
     };
-    std::fprintf(stderr, "orvo-render: %lld frames in %.2f s: %.1f fps for the whole capture, %.2f ms of CPU a frame\n",
-                 static_cast<long long>(frames), wall, static_cast<double>(frames) / wall,
-                 cpu * 1000 / static_cast<double>(frames));
-    line("frame chain", stages.frame_chain, "render thread");
-    line("RGB to YUV", stages.conversion, "render thread");
-    const double others = stages.frame_chain + stages.conversion + stages.audio + stages.writing;
-    line("H.264 encoder", cpu - others, "x264's threads and the main thread");
-    if (audio) line("song and AAC", stages.audio, "main thread");
-    line("MP4 writing", stages.writing, "main thread");
+    std::fprintf(stderr,
+                 "orvo-render: %lld frames of %d x %d in %.2f s: %.1f fps for the whole capture, %.2f ms of CPU a "
+                 "frame\n",
+                 static_cast<long long>(c.frames), c.form.width, c.form.height, wall, frames / wall,
+                 cpu * 1000 / frames);
+    const Stages& r = c.rendering;
+    const Stages& e = c.encoding;
+    line("frame chain", r.frame_chain, "frame thread");
+    if (c.form.scale > 1) line("enlargement", r.enlargement, "frame thread");
+    if (converted) line("RGB to YUV", r.conversion, "frame thread");
+    const double others = r.frame_chain + r.enlargement + r.conversion + e.audio + e.writing;
+    line(c.form.video_encoder, cpu - others, "its threads and the main thread");
+    if (c.song != nullptr) line("song, encoded", e.audio, "main thread");
+    line("file writing", e.writing, "main thread");
 }
 
 }  // namespace
 
+const char* missing() { return nullptr; }
+
 int capture(const render_options::Options& options, const std::string& song_path) {
-    std::string why;
-    openmpt_module* song = load_song(song_path, &why);
-    if (song == nullptr) std::fprintf(stderr, "orvo-render: no sound: \"%s\": %s\n", song_path.c_str(), why.c_str());
-
-    int64_t milliseconds = options.duration_ms;
-    if (milliseconds == 0) {
-        if (song == nullptr) {
-            std::fprintf(stderr, "orvo-render: give --duration: there is no song to take the length from\n");
-            return 2;
-        }
-        milliseconds = static_cast<int64_t>(openmpt_module_get_duration_seconds(song) * 1000 + 0.5);
-        if (milliseconds < 1) milliseconds = 1;
+    Capture c{};
+    int code = open_output(options, song_path, &c);
+    if (code == 0) code = start_encoders(options, &c);
+    if (code != 0) {
+        close_capture(&c);
+        return code;
     }
-    int64_t frames = 0;
-    if (!render_options::count_frames(options.fps, milliseconds, options.start, &frames, &why)) {
-        if (song != nullptr) openmpt_module_destroy(song);
-        std::fprintf(stderr, "orvo-render: %s\n", why.c_str());
-        return 2;
-    }
-
-    std::error_code ignored;
-    if (std::filesystem::is_directory(options.video, ignored)) {
-        if (song != nullptr) openmpt_module_destroy(song);
-        std::fprintf(stderr, "orvo-render: can't write \"%s\": it is a directory\n", options.video.c_str());
-        return 1;
-    }
-    // From the first byte of the file on, a stop signal ends the capture in
-    // order: the file is finished or removed, never left broken.
-    struct sigaction stop {};
-    stop.sa_handler = on_stop_signal;
-    stop.sa_flags = SA_RESTART;
-    struct sigaction old_int {
-    }, old_term{};
-    sigaction(SIGINT, &stop, &old_int);
-    sigaction(SIGTERM, &stop, &old_term);
-
-    Output out{};
-    av_log_set_level(AV_LOG_QUIET);  // failures are reported in orvo-render's own one line
-    if (!open_output(options, song != nullptr, &out, &why)) {
-        sigaction(SIGINT, &old_int, nullptr);
-        sigaction(SIGTERM, &old_term, nullptr);
-        close_output(&out);
-        if (out.opened) std::remove(out.part.c_str());
-        if (song != nullptr) openmpt_module_destroy(song);
-        std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", options.video.c_str(), why.c_str());
-        return 1;
-    }
-
-    Track track{song, 0, 0};
-    if (song != nullptr) {
-        if (options.start > 0) skip_song_to(song, options.start);
-        if (options.start < 0) track.silent_samples = (-static_cast<int64_t>(options.start) * kSampleRate + 500) / 1000;
-    }
-
-    const bool show_progress = isatty(STDERR_FILENO) != 0;
-    char line[160];
-    Stages rendering{}, encoding{};
-    Ring ring{};
     const Clock::time_point began = Clock::now();
     const double cpu_began = process_cpu_seconds();
-    std::thread renderer(render_frames, &out, &ring, options.start, options.fps, frames, &rendering);
-
-    bool failed = false;
-    int64_t done = 0;
-    Clock::time_point drawn = began;
-    while (done < frames) {
-        {
-            std::unique_lock<std::mutex> held(ring.lock);
-            ring.changed.wait(held, [&] { return ring.produced > done || ring.quit; });
-            if (ring.produced == done) break;  // the render thread stopped
-        }
-        AVFrame* frame = out.ring[done % kRing];
-        frame->pts = done;
-        failed = !encode(&out, out.video, out.video_stream, frame, &encoding, &encoding.video_calls, &why);
-        if (!failed) {
-            // Packets out: the encoder holds no reference to the ring's frame.
-            std::lock_guard<std::mutex> held(ring.lock);
-            ++ring.consumed;
-            ring.changed.notify_all();
-        }
-        ++done;
-        if (!failed && song != nullptr) {
-            failed = !write_audio(&out, &track, done * kSampleRate / options.fps, false, &encoding, &why);
-        }
-        if (failed) break;
-        if (show_progress && (seconds_since(drawn) >= 0.1 || done == frames)) {
-            drawn = Clock::now();
-            progress::format(line, sizeof line, done, frames, seconds_since(began));
-            std::fprintf(stderr, "\r\033[Korvo-render: %s", line);
-        }
-    }
+    c.frame_thread = std::thread(render_frames, &c);
+    bool ok = true;
+    std::string why;
+    const int64_t done = encode_frames(&c, &ok, &why);
     {
-        std::lock_guard<std::mutex> held(ring.lock);
-        ring.quit = true;
-        ring.changed.notify_all();
+        std::lock_guard<std::mutex> held(c.sync.lock);
+        c.sync.quit = true;
+        c.sync.changed.notify_all();
     }
-    renderer.join();
-    if (show_progress) std::fputc('\n', stderr);
+    c.frame_thread.join();
+    const bool interrupted = ok && done < c.frames && stop_signalled.load();
+    if (ok && done < c.frames && !interrupted) ok = fail(&why, "out of memory");  // the frame thread gave up
+    if (ok && done > 0) ok = finish_file(options, &c, done, &why);
+    if (ok && !interrupted && options.stats) print_stats(c, seconds_since(began), process_cpu_seconds() - cpu_began);
+    close_capture(&c);  // removes the part file unless it was kept
 
-    // The end of both tracks: the sound as long as the frames written.
-    const bool interrupted = !failed && done < frames && stop_signalled.load();
-    if (!failed && done < frames && !interrupted) failed = true, why = "out of memory";
-    if (!failed && done > 0) {
-        if (song != nullptr) {
-            const int64_t end = (done * kSampleRate + options.fps / 2) / options.fps;
-            failed = !write_audio(&out, &track, end, true, &encoding, &why) ||
-                     !encode(&out, out.audio, out.audio_stream, nullptr, &encoding, &encoding.audio, &why);
-        }
-        failed = failed || !encode(&out, out.video, out.video_stream, nullptr, &encoding, &encoding.video_calls, &why);
-        int code = 0;
-        if (!failed && (code = av_write_trailer(out.format)) < 0) failed = true, why = av_reason(code);
-        if (!failed && (code = avio_closep(&out.format->pb)) < 0) failed = true, why = av_reason(code);
+    if (interrupted && c.kept) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(done) / options.fps);
+        return report(kInterrupted, "interrupted: \"" + options.video + "\" holds the first " + std::to_string(done) +
+                                        " of " + std::to_string(c.frames) + " frames (" + seconds + " s), playable");
     }
-    close_output(&out);
-    if (song != nullptr) openmpt_module_destroy(song);
-    const double wall = seconds_since(began), cpu = process_cpu_seconds() - cpu_began;
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGTERM, &old_term, nullptr);
-
-    if (!failed && done > 0 && std::rename(out.part.c_str(), options.video.c_str()) != 0) {
-        failed = true;
-        why = std::strerror(errno);
-    }
-    if (failed || done == 0) std::remove(out.part.c_str());
     if (interrupted) {
-        if (failed || done == 0) {
-            std::fprintf(stderr, "orvo-render: interrupted after %lld of %lld frames: removed \"%s\"%s%s\n",
-                         static_cast<long long>(done), static_cast<long long>(frames), options.video.c_str(),
-                         failed ? ", it could not be finished: " : "", failed ? why.c_str() : "");
-        } else {
-            std::fprintf(stderr,
-                         "orvo-render: interrupted: \"%s\" holds the first %lld of %lld frames (%.3f s), playable\n",
-                         options.video.c_str(), static_cast<long long>(done), static_cast<long long>(frames),
-                         static_cast<double>(done) / options.fps);
-        }
-        return kInterrupted;
+        return report(kInterrupted, "interrupted after " + std::to_string(done) + " of " + std::to_string(c.frames) +
+                                        " frames: removed \"" + options.video + "\"" +
+                                        (ok ? "" : ", it could not be finished: " + why));
     }
-    if (failed) {
-        std::fprintf(stderr, "orvo-render: can't write \"%s\": %s\n", options.video.c_str(), why.c_str());
-        return 1;
-    }
-    if (options.stats) {
-        Stages all = encoding;
-        all.frame_chain = rendering.frame_chain;
-        all.conversion = rendering.conversion;
-        print_stats(frames, wall, cpu, all, song != nullptr);
-    }
+    if (!ok) return report(1, "can't write \"" + options.video + "\": " + why);
     return 0;
 }
 
