@@ -117,9 +117,10 @@ struct Form {
 };
 
 // --for-upload's constant quality for each --scale, chosen so that the bit
-// rate at 60 fps lands on what video sites recommend for the size
-// (docs/performance.md has the measurements).
-constexpr int kUploadCrf[render_options::kMaxScale + 1] = {0, 12, 15, 17, 20};
+// rate at 60 fps lands on what video sites recommend for the size: 4 Mbit/s
+// at 480 lines, 12 at 960 (their 1080p figure), 24 at 1440 and 53 to 68 at
+// 1920 (their 2160p figure); docs/performance.md has the measurements.
+constexpr int kUploadCrf[render_options::kMaxScale + 1] = {0, 29, 30, 29, 23};
 constexpr const char* kUploadPreset = "superfast";
 
 Form form_of(const render_options::Options& options) {
@@ -376,15 +377,26 @@ bool allocate_frames(Capture* c, std::string* why) {
     }
     c->packet = av_packet_alloc();
     if (c->packet == nullptr) return fail(why, "out of memory");
-    if (form.pixels == AV_PIX_FMT_0RGB32) return true;  // enlarged straight into the frame
-    if (form.scale > 1) {
+    // How each frame is made (bench/enlarge_bench.cpp measures the ways):
+    // the RGB master's frames are the page copied N times over (the own copy
+    // is 20 times faster than swscale's point scaler there); at an even N
+    // swscale's point scaler converts as it enlarges, 8 times faster than a
+    // copy and a conversion at the large size and byte for byte the same;
+    // at an odd N the 2 x 2 chroma blocks straddle pixels, so the page is
+    // enlarged first and converted with the area filter like N = 1.
+    if (form.pixels == AV_PIX_FMT_0RGB32) return true;
+    const bool copy_first = form.scale % 2 == 1 && form.scale > 1;
+    if (copy_first) {
         c->enlarged = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(form.width) * form.height * 4));
         if (c->enlarged == nullptr) return fail(why, "out of memory");
     }
+    const int from_width = copy_first ? form.width : kPageWidth;
+    const int from_height = copy_first ? form.height : kPageHeight;
     // The shadow grid's per-pixel red and grey are what 4:2:0 loses first;
     // of swscale's filters, the area one with exact rounding keeps the most.
-    c->converter = sws_getContext(form.width, form.height, AV_PIX_FMT_0RGB32, form.width, form.height, form.pixels,
-                                  SWS_AREA | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    const int filter = from_width == form.width ? SWS_AREA : SWS_POINT;
+    c->converter = sws_getContext(from_width, from_height, AV_PIX_FMT_0RGB32, form.width, form.height, form.pixels,
+                                  filter | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
     if (c->converter == nullptr) return fail(why, "out of memory");
     const int* matrix = sws_getCoefficients(form.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
     sws_setColorspaceDetails(c->converter, matrix, 1, matrix, 0, 0, 1 << 16, 1 << 16);
@@ -458,19 +470,19 @@ void render_frames(Capture* c) {
         AVFrame* frame = c->ring[n % kRing];
         if (av_frame_make_writable(frame) < 0) break;
         began = now;
-        const uint8_t* source = reinterpret_cast<const uint8_t*>(screen);
-        int source_stride = kPageWidth * 4;
         if (c->converter == nullptr) {
             frame_scaler::enlarge(screen, kPageWidth, kPageHeight, form.scale, frame->data[0], frame->linesize[0]);
-        } else if (form.scale > 1) {
+        } else if (c->enlarged != nullptr) {
             frame_scaler::enlarge(screen, kPageWidth, kPageHeight, form.scale, c->enlarged, form.width * 4);
-            source = c->enlarged;
-            source_stride = form.width * 4;
         }
         now = thread_cpu_seconds();
         c->rendering.enlargement += now - began;
         if (c->converter != nullptr) {
-            sws_scale(c->converter, &source, &source_stride, 0, form.height, frame->data, frame->linesize);
+            const bool enlarged = c->enlarged != nullptr;
+            const uint8_t* source = enlarged ? c->enlarged : reinterpret_cast<const uint8_t*>(screen);
+            const int stride = enlarged ? form.width * 4 : kPageWidth * 4;
+            sws_scale(c->converter, &source, &stride, 0, enlarged ? form.height : kPageHeight, frame->data,
+                      frame->linesize);
             c->rendering.conversion += thread_cpu_seconds() - now;
         }
         std::lock_guard<std::mutex> held(c->sync.lock);
@@ -622,8 +634,8 @@ void print_stats(const Capture& c, double wall, double cpu) {
     const Stages& r = c.rendering;
     const Stages& e = c.encoding;
     line("frame chain", r.frame_chain, "frame thread");
-    if (c.form.scale > 1) line("enlargement", r.enlargement, "frame thread");
-    if (converted) line("RGB to YUV", r.conversion, "frame thread");
+    if (c.form.scale > 1 && (!converted || c.form.scale % 2 == 1)) line("enlargement", r.enlargement, "frame thread");
+    if (converted) line(c.form.scale % 2 == 0 ? "RGB to YUV, x N" : "RGB to YUV", r.conversion, "frame thread");
     const double others = r.frame_chain + r.enlargement + r.conversion + e.audio + e.writing;
     line(c.form.video_encoder, cpu - others, "its threads and the main thread");
     if (c.song != nullptr) line("song, encoded", e.audio, "main thread");
