@@ -18,7 +18,7 @@ capture() {
   local seconds=$1
   shift
   echo "== $*"
-  time "$render" --assets "$assets" --video "$out/capture.mp4" --duration "$seconds" --stats "$@" | grep -v '^orvo-render: path'
+  time "$render" --assets "$assets" --video "$out/capture.mp4" --duration "$seconds" --stats "$@" >/dev/null
   echo "file: $(stat -c %s "$out/capture.mp4") bytes, $(($(stat -c %s "$out/capture.mp4") * 8 / seconds / 1000)) kbit/s"
 }
 if [ $# -gt 0 ]; then
