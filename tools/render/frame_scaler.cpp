@@ -12,7 +12,8 @@
 namespace frame_scaler {
 namespace {
 
-// One row, each pixel repeated scale times; x counts the pixels done.
+// One row, each pixel repeated scale times: four pixels a step where SSE2
+// has the shuffles, the rest one by one.
 void widen_row(const uint32_t* in, int width, int scale, uint32_t* out) {
     int x = 0;
 #if defined(__SSE2__)
