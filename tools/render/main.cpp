@@ -86,7 +86,10 @@ void write_frame(const std::string& path, const Pixel* page) {
     const int closed = std::fclose(frame.file);
     frame.file = nullptr;
     if (closed != 0) fail_frame(&frame, std::strerror(errno));
-    if (std::rename(frame.partial.c_str(), path.c_str()) != 0) fail_frame(&frame, std::strerror(errno));
+    // std::filesystem's rename replaces an older frame on Windows too.
+    std::error_code renamed;
+    std::filesystem::rename(frame.partial, path, renamed);
+    if (renamed) fail_frame(&frame, renamed.message().c_str());
 }
 
 }  // namespace
