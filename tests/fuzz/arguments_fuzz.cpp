@@ -41,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 require(options.fps >= 1 && options.fps <= render_options::kMaxFps, "fps within 1..1000");
                 require(options.crf >= -1 && options.crf <= render_options::kMaxCrf, "crf within -1..51");
                 require(options.duration_ms >= 0, "a duration of 0 (the song's) or more");
+                require(options.scale >= 1 && options.scale <= render_options::kMaxScale, "scale within 1..4");
+                require(!options.rgb_master || (!options.master && !options.for_upload && options.crf == -1),
+                        "an .mkv master takes no encoder settings");
             }
             break;
     }

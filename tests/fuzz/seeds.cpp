@@ -145,6 +145,8 @@ int main(int argc, char** argv) {
     write("arguments", "fps", argument_line({"--fps", "30", "--duration", "1.5", "--start", "-7"}));
     write("arguments", "video",
           argument_line({"--video", "v.mp4", "--fps", "25", "--crf", "0", "--preset", "slow", "--master", "--stats"}));
+    write("arguments", "upload", argument_line({"--video", "v.mp4", "--for-upload", "--scale", "2"}));
+    write("arguments", "rgb-master", argument_line({"--video", "v.mkv", "--scale", "3"}));
     write("arguments", "help", argument_line({"--times", "x", "--help"}));
 
     write("clock_times", "one", text("0"));
