@@ -23,31 +23,18 @@ wanted=" ${*:-deb windows web} "
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 native=$root/build/release
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-package-test.XXXXXX")
-failures=0
-pids=()
 installed_here=""
+# shellcheck source=../support/harness.sh
+. "$root/tests/support/harness.sh"
+harness_begin "Package tests"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo -n"
 
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
-    if [ -n "${WINEPREFIX:-}" ]; then
-        timeout 20 wineserver -k 2>/dev/null
-        timeout 20 wineserver -w 2>/dev/null
-    fi
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    [ -n "$installed_here" ] && $sudo apt-get -o DPkg::Lock::Timeout=300 purge -y -qq orvo >/dev/null 2>&1
-    rm -rf "$work"
+remove_installed() {
+    [ -z "$installed_here" ] || $sudo apt-get -o DPkg::Lock::Timeout=300 purge -y -qq orvo >/dev/null 2>&1
 }
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+at_exit remove_installed
 
 # The raw RGB of a picture file (a frame, a screenshot), as a hash.
 rgb_hash() { convert "$1" -depth 8 rgb:- 2>/dev/null | sha1sum | cut -d' ' -f1; }
@@ -67,9 +54,7 @@ check_deb() {
     [ -n "$deb" ] || { fail "no orvo_*_amd64.deb in $dist"; return; }
     version=$(dpkg-deb -f "$deb" Version)
     [ "$(basename "$deb")" = "orvo_${version}_amd64.deb" ] || fail "$(basename "$deb") holds version $version"
-    echo "== $(basename "$deb"): $(stat -c %s "$deb") bytes" >&2
-
-    echo "== lintian" >&2
+    group "$(basename "$deb") ($(stat -c %s "$deb") bytes): lintian"
     lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
     grep -v "running with root privileges" "$work/lintian.log" >&2
     grep -q '^E: ' "$work/lintian.log" && fail "lintian reports errors"
@@ -77,7 +62,7 @@ check_deb() {
 
     scratch=$work/deb
     dpkg-deb -x "$deb" "$scratch" || { fail "dpkg-deb -x"; return; }
-    echo "== desktop entry and metadata" >&2
+    group "the .deb's desktop entry and metadata"
     desktop-file-validate "$scratch"/usr/share/applications/*.desktop || fail "desktop-file-validate"
     appstreamcli validate --no-net "$scratch"/usr/share/metainfo/*.metainfo.xml >"$work/appstream.log" 2>&1 ||
         { cat "$work/appstream.log" >&2; fail "appstreamcli validate"; }
@@ -86,7 +71,7 @@ check_deb() {
     line=$(sed -n 's/^Exec=//p' "$scratch"/usr/share/applications/*.desktop)
     [ "$line" = orvo ] || fail "the desktop entry starts \"$line\", not orvo"
 
-    echo "== the unpacked programs" >&2
+    group "the .deb's programs, unpacked"
     line=$("$scratch/usr/bin/orvo" --version)
     [ "$line" = "orvo $version" ] || fail "orvo --version says \"$line\", the package $version"
     line=$("$scratch/usr/bin/orvo-render" --version)
@@ -111,7 +96,7 @@ check_deb() {
 # and apt may be used.
 check_deb_install() { # deb version
     local start end line left
-    echo "== apt-get install and remove" >&2
+    group "apt-get install and remove"
     if dpkg-query -W orvo >/dev/null 2>&1; then
         echo "skipped: a package orvo is installed here already" >&2
         return
@@ -151,7 +136,7 @@ check_windows() {
     [ -n "$zip" ] || { fail "no orvo-*-windows-x86_64.zip in $dist"; return; }
     version=$(basename "$zip" -windows-x86_64.zip)
     version=${version#orvo-}
-    echo "== $(basename "$zip"): $(stat -c %s "$zip") bytes" >&2
+    group "$(basename "$zip") ($(stat -c %s "$zip") bytes): its files"
     mkdir -p "$work/windows"
     unzip -q "$zip" -d "$work/windows" || { fail "unzip"; return; }
     folder=$work/windows/orvo-$version-windows-x86_64
@@ -160,7 +145,7 @@ check_windows() {
         [ -f "$folder/$f" ] || fail "the zip has no $f"
     done
 
-    echo "== resources" >&2
+    group "the Windows programs' resources"
     for exe in orvo orvo-render; do
         resources=$(wrestool -l "$folder/$exe.exe" 2>&1)
         [[ $resources == *"--type=14 "* ]] || fail "$exe.exe has no icon"
@@ -173,25 +158,25 @@ check_windows() {
     done
     echo "orvo.exe: $(wrestool -l "$folder/orvo.exe" | wc -l) resources" >&2
 
-    echo "== orvo.exe under wine, started in the unpacked folder" >&2
+    group "orvo.exe under wine, started in the unpacked folder"
     export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$work/home
     export XDG_RUNTIME_DIR=$work/run
     mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$WINEPREFIX" && chmod 700 "$XDG_RUNTIME_DIR"
     unset DISPLAY WAYLAND_DISPLAY
     # As tests/windows/run.sh does: no address randomization, one wineserver
-    # for the whole run (see there), and its helpers for the X server, the
+    # for the whole run (see there), and its helpers for the wine server, the
     # start, the screenshot and Escape.
     wine=(setarch x86_64 -R "$(command -v wine64 || command -v wine)")
-    start_wineserver() { wineserver -p 300; }
+    # shellcheck source=../windows/wine_checks.sh
     . "$root/tests/windows/wine_checks.sh"
-    start_wineserver || { fail "a wineserver already runs for $WINEPREFIX"; return; }
+    at_exit end_wine
+    start_wineserver || return
     timeout 180 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { fail "wineboot"; return; }
-    timeout 20 wineserver -k 2>/dev/null
-    timeout 20 wineserver -w 2>/dev/null
-    start_wineserver || { fail "no wineserver of our own"; return; }
+    end_wine
+    start_wineserver || return
     run=$folder
     # (wine's desktop starts with the first program: on the X server.)
-    if start_x 640x480 24; then
+    if start_x 640x480x24; then
         line=$(cd "$folder" && timeout 120 "${wine[@]}" orvo.exe --version | tr -d '\r')
         [ "$line" = "orvo $version" ] || fail "orvo.exe --version says \"$line\", the zip $version"
         start_orvo
@@ -210,12 +195,12 @@ check_windows() {
 
 # --- The web zip.
 check_web() {
-    local zip version folder port server_pid modules
+    local zip version folder port modules
     zip=$(find "$dist" -maxdepth 1 -name 'orvo-*-web.zip' -print -quit)
     [ -n "$zip" ] || { fail "no orvo-*-web.zip in $dist"; return; }
     version=$(basename "$zip" -web.zip)
     version=${version#orvo-}
-    echo "== $(basename "$zip"): $(stat -c %s "$zip") bytes" >&2
+    group "$(basename "$zip") ($(stat -c %s "$zip") bytes), served"
     mkdir -p "$work/web"
     unzip -q "$zip" -d "$work/web" || { fail "unzip"; return; }
     folder=$work/web/orvo-$version-web
@@ -228,27 +213,22 @@ check_web() {
     modules=$root/build/web-node/node_modules
     [ -d "$modules/puppeteer-core" ] || { fail "no puppeteer-core in $modules (tests/web/run.sh installs it)"; return; }
     # Any static server: Python's, on a port it picks.
-    python3 -u -m http.server --bind 127.0.0.1 --directory "$work/web" 0 >"$work/http.log" 2>&1 &
-    server_pid=$!
-    pids+=("$server_pid")
-    for _ in $(seq 1 100); do
-        port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/http.log" | head -n1)
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    [ -n "$port" ] || { fail "the web server did not start: $(cat "$work/http.log")"; return; }
+    start_server 10 http_port python3 -u -m http.server --bind 127.0.0.1 --directory "$work/web" 0 || return
     NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch ORVO_NODE_MODULES=$modules \
         timeout 180 node "$here/web_page.mjs" "http://127.0.0.1:$port/orvo-$version-web/" "$version" \
         "$work/native/frame-000001.png" "$work" || fail "the served web zip"
-    kill "$server_pid" 2>/dev/null
+    stop "$server_pid"
+}
+
+# The port Python's server took, once it says so; sets port.
+http_port() {
+    port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/python3.log")
+    port=${port%%$'\n'*}
+    [ -n "$port" ]
 }
 
 [[ $wanted == *" deb "* ]] && check_deb
 [[ $wanted == *" windows "* ]] && check_windows
 [[ $wanted == *" web "* ]] && check_web
 
-if [ "$failures" -ne 0 ]; then
-    echo "Package tests: $failures failed" >&2
-    exit 1
-fi
-echo "Package tests: all passed" >&2
+finish

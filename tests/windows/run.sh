@@ -30,26 +30,9 @@ unset DISPLAY WAYLAND_DISPLAY
 # cmake/mingw-w64.cmake): wine 8 fails to start now and then otherwise.
 wine=(setarch x86_64 -R "$(command -v wine64 || command -v wine)")
 
-# Ends every wine program of the prefix, and the server.
-end_wine() {
-    timeout 20 wineserver -k 2>/dev/null
-    timeout 20 wineserver -w 2>/dev/null
-}
-at_exit end_wine
-
-# One wineserver for the whole run, started before any program. A server that
-# a program starts itself is Debian's "wineserver -p0": it shuts down the
-# moment no program runs, as between two test cases, and a program starting
-# in that moment has its connection reset ("wine client error:0: recvmsg:
-# Connection reset by peer") or is killed with the server. This one stays
-# until 300 s after the last program; it must be the only one.
-start_wineserver() {
-    mkdir -p "$WINEPREFIX"
-    wineserver -p 300 || { fail "a wineserver already runs for $WINEPREFIX"; return 1; }
-}
-
 # shellcheck source=wine_checks.sh
 . "$here/wine_checks.sh"
+at_exit end_wine
 
 group "wine prefix"
 start_wineserver || finish

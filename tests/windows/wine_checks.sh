@@ -4,6 +4,23 @@
 
 simd_paths=(plain sse2 avx2 avx512)
 
+# Ends every wine program of the prefix, and the server.
+end_wine() {
+    timeout 20 wineserver -k 2>/dev/null
+    timeout 20 wineserver -w 2>/dev/null
+}
+
+# One wineserver for the whole run, started before any program. A server that
+# a program starts itself is Debian's "wineserver -p0": it shuts down the
+# moment no program runs, as between two test cases, and a program starting
+# in that moment has its connection reset ("wine client error:0: recvmsg:
+# Connection reset by peer") or is killed with the server. This one stays
+# until 300 s after the last program; it must be the only one.
+start_wineserver() {
+    mkdir -p "$WINEPREFIX"
+    wineserver -p 300 || { fail "a wineserver already runs for $WINEPREFIX"; return 1; }
+}
+
 # Windows' own DLLs: what a statically linked MinGW program may import.
 check_imports() {
     group "imports"
