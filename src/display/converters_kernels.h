@@ -62,6 +62,9 @@ template <> __m256i swap_red_blue(__m256i p) {
 }
 #endif
 
+// As swap_red_blue, the top byte opaque (bgr32_pixel).
+template <class V> V swap_red_blue_opaque(V p) { return or_(swap_red_blue(p), set1<V>(0xFF000000u)); }
+
 // The 16-bit words of the plain loops, one per 32-bit lane. Red and blue
 // cut to 5 bits sit in the low bytes of the lane's two 16-bit words, so one
 // pmaddwd shifts each into place and adds them (at most 31 * 2048 + 31 in
@@ -115,14 +118,14 @@ template <class V, V (*order)(V)> uint32_t convert24(const Pixel* source, uint8_
 // A layer's eight converters over register type V: the shared loops for whole
 // registers, the reference's own pixel arithmetic for the rest of a row.
 // Expanded inside each layer's file, so its instructions stay there.
-#define ORVO_CONVERTER_LAYER(V)                                           \
-    ORVO_CONVERTER_OF(V, RGB32, copy32, same, rgb32_pixel, 4)             \
-    ORVO_CONVERTER_OF(V, BGR32, convert32, swap_red_blue, bgr32_pixel, 4) \
-    ORVO_CONVERTER_OF(V, RGB24, convert24, same, rgb24_pixel, 3)          \
-    ORVO_CONVERTER_OF(V, BGR24, convert24, swap_red_blue, bgr24_pixel, 3) \
-    ORVO_CONVERTER_OF(V, RGB565, convert16, rgb565, rgb565_pixel, 2)      \
-    ORVO_CONVERTER_OF(V, BGR565, convert16, bgr565, bgr565_pixel, 2)      \
-    ORVO_CONVERTER_OF(V, RGB555, convert16, rgb555, rgb555_pixel, 2)      \
+#define ORVO_CONVERTER_LAYER(V)                                                  \
+    ORVO_CONVERTER_OF(V, RGB32, copy32, same, rgb32_pixel, 4)                    \
+    ORVO_CONVERTER_OF(V, BGR32, convert32, swap_red_blue_opaque, bgr32_pixel, 4) \
+    ORVO_CONVERTER_OF(V, RGB24, convert24, same, rgb24_pixel, 3)                 \
+    ORVO_CONVERTER_OF(V, BGR24, convert24, swap_red_blue, bgr24_pixel, 3)        \
+    ORVO_CONVERTER_OF(V, RGB565, convert16, rgb565, rgb565_pixel, 2)             \
+    ORVO_CONVERTER_OF(V, BGR565, convert16, bgr565, bgr565_pixel, 2)             \
+    ORVO_CONVERTER_OF(V, RGB555, convert16, rgb555, rgb555_pixel, 2)             \
     ORVO_CONVERTER_OF(V, BGR555, convert16, bgr555, bgr555_pixel, 2)
 #define ORVO_CONVERTER_OF(V, name, loop, word, pixel, bytes)                               \
     void name(const Pixel* source, uint8_t* destination, uint32_t count) {                 \

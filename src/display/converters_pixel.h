@@ -22,8 +22,10 @@ inline void store32(uint8_t* destination, uint32_t word) { std::memcpy(destinati
 
 inline void rgb32_pixel(Pixel p, uint8_t* destination) { store32(destination, p); }
 
+// The unused top byte is written opaque: the one display that reads it, the
+// browser's canvas, takes it as alpha, and the others ignore it.
 inline void bgr32_pixel(Pixel p, uint8_t* destination) {
-    store32(destination, ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16));
+    store32(destination, 0xFF000000u | ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16));
 }
 
 inline void rgb24_pixel(Pixel p, uint8_t* destination) {

@@ -19,8 +19,9 @@ uint32_t reference_word(const convert::Format& f, Pixel p) {
     for (int c = 0; c < 3; ++c) {
         word |= (channels[c] >> (8 - std::popcount(masks[c]))) << std::countr_zero(masks[c]);
     }
-    // RGB32 alone keeps the top byte.
+    // RGB32 keeps the top byte; BGR32 writes it opaque, as a canvas reads it.
     if (std::string(f.name) == "RGB32") word |= p & 0xFF000000u;
+    if (std::string(f.name) == "BGR32") word |= 0xFF000000u;
     return word;
 }
 
@@ -72,7 +73,7 @@ TEST(Converters, KnownColours) {
     RGB32(&p, out, 1);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{0x30, 0x20, 0x10, 0xAB}));
     BGR32(&p, out, 1);
-    EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{0x10, 0x20, 0x30, 0x00}));
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{0x10, 0x20, 0x30, 0xFF}));
     RGB24(&p, out, 1);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0x30, 0x20, 0x10}));
     BGR24(&p, out, 1);
