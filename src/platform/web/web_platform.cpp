@@ -142,7 +142,9 @@ int32_t get_back_buffer(Handle primary, Handle* back_buffer) {
     return 0;
 }
 
-// Red in the lowest byte: the order of the canvas's own bytes.
+// Red in the lowest byte: the order of the canvas's own bytes. The BGR32
+// converter writes the top byte opaque, as the canvas takes it (a canvas
+// without alpha does not ignore it: a pixel put with alpha 0 shows black).
 int32_t get_pixel_format(Handle, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask, uint32_t* green_mask,
                          uint32_t* blue_mask) {
     *flags = kPixelFormatRgb;
@@ -166,10 +168,7 @@ int32_t unlock_surface(Handle, uint8_t*) { return 0; }
 
 int32_t flip(Handle primary) {
     if (primary != kPrimary || !state.surface_up) return failure("no primary surface");
-    // The converter leaves the top byte 0; the canvas reads it as opacity.
-    uint32_t* word = reinterpret_cast<uint32_t*>(surface_pixels);
-    const int32_t count = state.width * state.height;
-    for (int32_t i = 0; i < count; ++i) word[i] |= 0xFF000000u;
+    // The converter wrote the top byte opaque, as the canvas reads it.
     web_show_and_wait_for_refresh(surface_pixels, state.width, state.height);
     return 0;
 }

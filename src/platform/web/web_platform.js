@@ -10,7 +10,9 @@ mergeInto(LibraryManager.library, {
   // Events become a queue of [message, wparam] pairs (window messages: 0x1C
   // activation, 0x100 key down, 0x20 the pointer over the window); Escape is
   // also kept as "down now" and "pressed since the last look", as a key
-  // state is.
+  // state is. In fullscreen, Escape leaves fullscreen and nothing else: most
+  // browsers keep that key to themselves there, and where one passes it on
+  // (headless chromium does) the page does what they do.
   web_listen: function () {
     const web = Module['orvo'] = Module['orvo'] || {};
     const visible = () => (document.visibilityState === 'visible' ? 1 : 0);
@@ -18,6 +20,10 @@ mergeInto(LibraryManager.library, {
     web.escapeDown = false;
     web.escapePressed = false;
     web.onKeyDown = (event) => {
+      if (event.key === 'Escape' && document.fullscreenElement) {
+        document.exitFullscreen().catch(() => {});
+        return;
+      }
       if (event.key === 'Escape') {
         web.escapeDown = true;
         web.escapePressed = true;
@@ -94,23 +100,124 @@ mergeInto(LibraryManager.library, {
   },
 
   // Opens the sound output on the page's audio context (made at the user's
-  // gesture), or a new one. Returns the context's sample rate, 0 without one.
+  // gesture), or a new one, and starts loading the song's AudioWorklet
+  // processor there. Returns the context's sample rate, 0 without one.
+  web_audio_open__deps: ['$orvoSongProcessor'],
   web_audio_open: function (rate) {
     const web = Module['orvo'] = Module['orvo'] || {};
     try {
       if (!web.audioContext) web.audioContext = new AudioContext({sampleRate: rate});
-      return web.audioContext.sampleRate | 0;
     } catch (error) {
       return 0;
     }
+    // AudioWorklet is missing in old browsers and outside a secure context
+    // (a page served over http from an address other than the machine's own).
+    const worklet = web.audioContext.audioWorklet;
+    const source = URL.createObjectURL(new Blob([`(${orvoSongProcessor})()`], {type: 'text/javascript'}));
+    web.workletLoaded = (worklet ? worklet.addModule(source).then(() => true, () => false) : Promise.resolve(false))
+      .then((loaded) => (URL.revokeObjectURL(source), loaded));
+    return web.audioContext.sampleRate | 0;
   },
 
-  // Starts pulling the song: every 1,024 sample frames the mixer fills two
-  // channel buffers through orvo_web_mix. The peak of the last block is kept
-  // where the page and its tests can see that the song sounds.
+  // The song's processor, in the AudioWorkletGlobalScope: plays the blocks
+  // the page posts (frames of the left channel, then of the right) in order
+  // and hands each one back once played, with its peak, to be filled again.
+  // Frames it had to leave silent after the first block are counted as a gap.
+  $orvoSongProcessor: function () {
+    registerProcessor('orvo-song', class extends AudioWorkletProcessor {
+      constructor() {
+        super();
+        this.blocks = [];
+        this.at = 0;
+        this.peak = 0;
+        this.started = false;
+        this.gapFrames = 0;
+        this.port.onmessage = (event) => this.blocks.push(event.data);
+      }
+
+      process(inputs, outputs) {
+        const [left, right] = outputs[0];
+        let filled = 0;
+        while (filled < left.length && this.blocks.length > 0) {
+          const block = this.blocks[0];
+          const frames = block.length >> 1;
+          const n = Math.min(left.length - filled, frames - this.at);
+          for (let i = 0; i < n; ++i) {
+            const l = block[this.at + i], r = block[frames + this.at + i];
+            left[filled + i] = l;
+            right[filled + i] = r;
+            this.peak = Math.max(this.peak, Math.abs(l), Math.abs(r));
+          }
+          filled += n;
+          this.at += n;
+          if (this.at === frames) {
+            this.blocks.shift();
+            this.at = 0;
+            this.port.postMessage({block, peak: this.peak, gapFrames: this.gapFrames}, [block.buffer]);
+            this.peak = 0;
+          }
+        }
+        if (filled > 0) this.started = true;
+        if (filled < left.length) {
+          left.fill(0, filled);
+          right.fill(0, filled);
+          if (this.started) this.gapFrames += left.length - filled;
+        }
+        return true;
+      }
+    });
+  },
+
+  // Starts the song: through the AudioWorklet where the browser has one, so
+  // that it plays on while this thread is busy; else through a script
+  // processor on this thread. Either way orvo_web_mix renders blocks of
+  // `frames` sample frames; the last block's peak and the count of blocks
+  // played are kept where the page and its tests see them. The page is told
+  // in one line when the browser does not start the sound.
+  web_audio_start__deps: ['$orvoPlayThroughWorklet', '$orvoPlayThroughScriptProcessor'],
   web_audio_start: function (frames) {
     const web = Module['orvo'];
     if (!web || !web.audioContext) return 0;
+    const context = web.audioContext;
+    web.audioBlocks = 0;
+    web.workletLoaded.then((loaded) => {
+      if (web.audioContext !== context) return;
+      web.audioPath = loaded ? 'AudioWorklet' : 'ScriptProcessorNode';
+      web.audioNode = loaded ? orvoPlayThroughWorklet(web, frames) : orvoPlayThroughScriptProcessor(web, frames);
+      web.audioNode.connect(context.destination);
+    });
+    context.resume().catch(() => {});
+    // Where there is no audio device, or the browser waits for a gesture
+    // it did not count as one, the context stays suspended.
+    setTimeout(() => {
+      if (web.audioContext === context && context.state !== 'running' && web.say) {
+        web.say('orvo: the browser has not started the sound (no audio device, or sound not allowed yet): ' +
+                'the demo runs silently');
+      }
+    }, 3000);
+    return 1;
+  },
+
+  // Enough blocks in flight that a main thread busy for a few frames never
+  // leaves the worklet without one: 16 of 1,024 frames are 370 ms at 44,100 Hz.
+  $orvoPlayThroughWorklet: function (web, frames) {
+    const node = new AudioWorkletNode(web.audioContext, 'orvo-song', {numberOfInputs: 0, outputChannelCount: [2]});
+    const post = (block) => {
+      const at = Module['_orvo_web_mix'](frames) >> 2;
+      block.set(HEAPF32.subarray(at, at + 2 * frames));
+      node.port.postMessage(block, [block.buffer]);
+    };
+    node.port.onmessage = (event) => {
+      web.audioPeak = event.data.peak;
+      web.audioGapFrames = event.data.gapFrames;
+      web.audioBlocks += 1;
+      post(event.data.block);
+    };
+    for (let i = 0; i < 16; ++i) post(new Float32Array(2 * frames));
+    return node;
+  },
+
+  $orvoPlayThroughScriptProcessor: function (web, frames) {
     const node = web.audioContext.createScriptProcessor(frames, 0, 2);
     node.onaudioprocess = (event) => {
       const left = event.outputBuffer.getChannelData(0);
@@ -121,18 +228,16 @@ mergeInto(LibraryManager.library, {
       let peak = 0;
       for (let i = 0; i < frames; ++i) peak = Math.max(peak, Math.abs(left[i]), Math.abs(right[i]));
       web.audioPeak = peak;
-      web.audioBlocks = (web.audioBlocks || 0) + 1;
+      web.audioBlocks += 1;
     };
-    node.connect(web.audioContext.destination);
-    web.audioNode = node;
-    web.audioContext.resume();
-    return 1;
+    return node;
   },
 
   web_audio_close: function () {
     const web = Module['orvo'];
     if (!web || !web.audioContext) return;
     if (web.audioNode) {
+      if (web.audioNode.port) web.audioNode.port.onmessage = null;
       web.audioNode.onaudioprocess = null;
       web.audioNode.disconnect();
       web.audioNode = null;
