@@ -11,10 +11,11 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 out=$root/build/web
 
-# --- Debian packages: emscripten and the source index; chromium for the tests.
+# --- Debian packages: emscripten and the source index; chromium, Firefox ESR
+# and a PulseAudio server (Firefox's sound device) for the tests.
 packages=(emscripten dpkg-dev cmake ninja-build pkg-config)
 if [ "${1:-}" = "--test" ]; then
-  packages+=(chromium imagemagick)
+  packages+=(chromium firefox-esr pulseaudio pulseaudio-utils imagemagick)
   # A Node.js from elsewhere (NodeSource's package) brings its own npm and
   # conflicts with Debian's: only a machine without them gets Debian's.
   command -v npm >/dev/null || packages+=(npm)
@@ -50,7 +51,8 @@ echo "web libraries ready in $prefix" >&2
 ./scripts/install-deps.sh
 host_build=$root/build/release
 cmake --preset release >/dev/null
-nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo-render orvo_parameters_digest
+nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo-render orvo_parameters_digest \
+  orvo_song_compare
 
 # --- Orvo for the web, twice: plain, and with the simd128 path for browsers
 # that run WebAssembly's SIMD (a module with SIMD in it loads nowhere else).

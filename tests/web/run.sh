@@ -3,9 +3,11 @@
 #   run.sh OUT        (OUT = build/web, as scripts/build-web.sh leaves it)
 # - the frame parameters agree with the native build's over hours of clock
 #   times (the C library's sin and cos differ between the two);
-# - in headless chromium (tests/web/browser_test.mjs): "?t=" frames bit for
-#   bit against the native orvo-render's, the scene and its letterbox, the
-#   song through WebAudio, Escape, a broken king.jpg, a missing song.
+# - in headless chromium and Firefox ESR (tests/web/browser_test.mjs): "?t="
+#   frames bit for bit against the native orvo-render's, the start screen,
+#   the scene and its letterbox, the song through an AudioWorklet under a
+#   busy main thread against libopenmpt's own render, fullscreen, Escape, a
+#   browser that gives no sound, a broken king.jpg, a missing song.
 # puppeteer-core comes from npm into build/web-node/ (package-lock.json).
 set -uo pipefail
 out=$(realpath "$1")
@@ -47,8 +49,11 @@ timeout 120 "$native/tools/render/orvo-render" --assets "$out" --out "$work/fram
 (cd "$work/sites/broken" && timeout 60 "$native/tools/render/orvo-render" --out "$work/unused" --times 0 \
   2>"$work/broken-line.txt" >/dev/null)
 [ -s "$work/broken-line.txt" ] || { fail "orvo-render accepted the broken king.jpg"; finish; }
+cp "$native/tests/orvo_song_compare" "$work/"
 
-group "headless chromium"
-ORVO_NODE_MODULES=$modules/node_modules timeout 400 node "$here/browser_test.mjs" "$work/sites" "$work" ||
-  fail "browser_test.mjs"
+for engine in chromium firefox; do
+  group "headless $engine"
+  ORVO_NODE_MODULES=$modules/node_modules timeout 400 node "$here/browser_test.mjs" "$engine" "$work/sites" "$work" ||
+    fail "browser_test.mjs in $engine"
+done
 finish
