@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Builds Orvo for the web browser with Debian's emscripten into build/web/:
 # index.html, orvo.js and orvo.wasm beside the four asset files. Debian has
 # no WebAssembly builds of libjpeg or libopenmpt, so Debian's own source
