@@ -184,7 +184,6 @@ mergeInto(LibraryManager.library, {
       if (web.audioContext !== context) return;
       web.audioPath = loaded ? 'AudioWorklet' : 'ScriptProcessorNode';
       web.audioNode = loaded ? orvoPlayThroughWorklet(web, frames) : orvoPlayThroughScriptProcessor(web, frames);
-      web.audioNode.connect(context.destination);
     });
     context.resume().catch(() => {});
     // Where there is no audio device, or the browser waits for a gesture
@@ -198,10 +197,15 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  // Enough blocks in flight that a main thread busy for a few frames never
-  // leaves the worklet without one: 16 of 1,024 frames are 370 ms at 44,100 Hz.
+  // Enough blocks in flight that a main thread busy for many frames never
+  // leaves the worklet without one: 44 of 1,024 frames are a second at
+  // 44,100 Hz (a screenshot on a busy machine was seen to hold the thread for
+  // more than the 370 ms of 16).
+  // The browsers run a worklet's processor connected or not, so the node is
+  // connected before the first block is posted: none is played into nothing.
   $orvoPlayThroughWorklet: function (web, frames) {
     const node = new AudioWorkletNode(web.audioContext, 'orvo-song', {numberOfInputs: 0, outputChannelCount: [2]});
+    node.connect(web.audioContext.destination);
     const post = (block) => {
       const at = Module['_orvo_web_mix'](frames) >> 2;
       block.set(HEAPF32.subarray(at, at + 2 * frames));
@@ -213,7 +217,7 @@ mergeInto(LibraryManager.library, {
       web.audioBlocks += 1;
       post(event.data.block);
     };
-    for (let i = 0; i < 16; ++i) post(new Float32Array(2 * frames));
+    for (let i = 0; i < 44; ++i) post(new Float32Array(2 * frames));
     return node;
   },
 
@@ -230,6 +234,7 @@ mergeInto(LibraryManager.library, {
       web.audioPeak = peak;
       web.audioBlocks += 1;
     };
+    node.connect(web.audioContext.destination);
     return node;
   },
 
