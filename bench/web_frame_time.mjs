@@ -6,14 +6,18 @@
 // - rendering alone: the still form renders FRAMES frames of one run (the
 //   clock times of a 60 fps run from 8 s) and one frame; the difference over
 //   FRAMES - 1 is one frame's rendering, as the page's clock (wall) and as
-//   the page thread's own CPU time (chromium's thread ticks) see it;
+//   the page thread's own CPU time (chromium's thread ticks) see it (the
+//   first frames run on the browser's quick first compilation of the module
+//   until its optimised one is ready);
 // - the whole frame of the running demo: 5 s of it, the page thread's CPU
 //   time over the frames shown (rendering, conversion, putImageData, the
 //   Asyncify unwind and rewind, the song's blocks);
 // - start-up: page open to the still frame shown, and the click on the start
 //   screen to the first frame of the scene.
 // With --native, orvo-bench's BM_Frame (the frame chain and the conversion)
-// on the SSE2 path and on plain, wall and CPU, run straight after.
+// on the SSE2 path and on plain, wall and CPU, run before and after the
+// browser and averaged, so that a change in the machine's load between them
+// shows less in the ratios.
 import {execFileSync} from 'node:child_process';
 
 import {launch, serve, waitForState} from '../tests/web/browser.mjs';
@@ -23,7 +27,7 @@ const nativeAt = args.indexOf('--native');
 const native = nativeAt >= 0 ? args.splice(nativeAt, 2)[1] : null;
 const [site, framesArgument] = args;
 const frames = Number(framesArgument || 600);
-const times = Array.from({length: frames}, (_, n) => 8000 + Math.floor((n * 1000) / 60)).join(',');
+const clockTimes = (count) => Array.from({length: count}, (_, n) => 8000 + Math.floor((n * 1000) / 60)).join(',');
 const {server, base} = await serve(site);
 const browser = await launch();
 
@@ -96,11 +100,15 @@ function nativeFrame(simd) {
   return {wall: b.real_time * scale, cpu: b.cpu_time * scale};
 }
 
+const nativeBoth = () => ({simd128: nativeFrame('sse2'), plain: nativeFrame('plain')});
+const mean = (a, b) => ({wall: (a.wall + b.wall) / 2, cpu: (a.cpu + b.cpu) / 2});
+
 try {
+  const before = native ? nativeBoth() : null;
   const rows = [];
   for (const simd of ['', '&simd=plain']) {
     const one = await timed(`t=8000${simd}`);
-    const many = await timed(`t=${times}${simd}`);
+    const many = await timed(`t=${clockTimes(frames)}${simd}`);
     const live = await running(simd.slice(1));
     const row = {
       program: one.program,
@@ -116,9 +124,11 @@ try {
       `${row.click.toFixed(0)} ms`);
   }
   if (native) {
+    const after = nativeBoth();
     for (const row of rows) {
       const simd128 = row.program === 'orvo-simd128';
-      const n = nativeFrame(simd128 ? 'sse2' : 'plain');
+      const key = simd128 ? 'simd128' : 'plain';
+      const n = mean(before[key], after[key]);
       const against = simd128 ? 'native SSE2' : 'native plain';
       console.log(`${against} BM_Frame: ${n.wall.toFixed(2)} ms wall, ${n.cpu.toFixed(2)} ms CPU; ${row.program} ` +
         `against it: rendering ${(row.wall / n.wall).toFixed(2)} x (wall), ${(row.cpu / n.cpu).toFixed(2)} x (CPU); ` +
