@@ -43,13 +43,14 @@ export async function startPulse(folder) {
     '--load=module-null-sink sink_name=orvo', '--load=module-always-sink'],
   {stdio: 'ignore', env: {...process.env, HOME: folder}});
   const env = {...process.env, PULSE_SERVER: server};
+  // Stopped with the test however it ends.
+  const stop = () => pulse.exitCode === null && pulse.kill('SIGTERM');
+  process.on('exit', stop);
   for (let i = 0; i < 100 && pulse.exitCode === null; ++i) {
-    if (spawnSync('pactl', ['info'], {env, timeout: 5000, stdio: 'ignore'}).status === 0) {
-      return {server, stop: () => pulse.kill('SIGTERM')};
-    }
+    if (spawnSync('pactl', ['info'], {env, timeout: 5000, stdio: 'ignore'}).status === 0) return {server, stop};
     await new Promise((resolve) => setTimeout(resolve, 100));
   }
-  pulse.kill('SIGTERM');
+  stop();
   throw new Error('no PulseAudio server started');
 }
 
