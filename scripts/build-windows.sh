@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Cross-builds Orvo for 64-bit Windows into build/windows/: orvo.exe,
 # orvo-render.exe, the unit tests and the assets, all linked statically.
 # Debian has no Windows builds of libjpeg, libpng, zlib or libopenmpt, so
