@@ -277,10 +277,13 @@ Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_
     // A window of no size covers the whole display, as the fullscreen mode
     // will: made at the desktop's size, so that it covers the screen even
     // with no window manager to honour the fullscreen request. Hidden until
-    // the display is taken.
+    // the display is taken. On an output scaled for a dense screen (a
+    // Wayland output at scale 2) the window's buffer has the output's own
+    // pixels, not the logical size blown up by the compositor.
     const int w = width > 0 ? width : (state.desktop.w > 0 ? state.desktop.w : 1);
     const int h = height > 0 ? height : (state.desktop.h > 0 ? state.desktop.h : 1);
-    state.window = SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    state.window =
+        SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!state.window) {
         sdl_failure();
         return 0;
@@ -302,7 +305,11 @@ int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     // A bare X server has nobody to honour a fullscreen request; the window
     // already covers its screen by its size, and SDL would only wait 100 ms
     // at close for an answer that never comes.
-    state.fullscreen_requested = sdl::window_manager_of(state.window) != sdl::Answer::no;
+    const bool window_manager = sdl::window_manager_of(state.window) != sdl::Answer::no;
+    // One monitor of several on a screen SDL counts as one display: the
+    // window covers that monitor, not SDL's whole display.
+    const bool placed = sdl::place_on_one_monitor(state.window, window_manager);
+    state.fullscreen_requested = window_manager && !placed;
     if (state.fullscreen_requested && SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) < 0) {
         return sdl_failure();
     }
