@@ -19,6 +19,7 @@
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_window_system.h"
+#include "platform/shared/flip_spacing.h"
 
 namespace platform {
 namespace {
@@ -43,7 +44,6 @@ struct SdlState {
 
     bool video_up;
     SDL_DisplayMode desktop;
-    WindowProcedure procedure;
     SDL_Window* window;
     SDL_Renderer* renderer;
     SDL_Texture* texture;
@@ -268,11 +268,6 @@ int32_t create_display_object(Handle entry, Handle* object) {
     return 0;
 }
 
-int32_t register_window_class(const char*, WindowProcedure procedure) {
-    state.procedure = procedure;
-    return 1;
-}
-
 Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_t y, int32_t width, int32_t height) {
     // A window of no size covers the whole display, as the fullscreen mode
     // will: made at the desktop's size, so that it covers the screen even
@@ -417,13 +412,11 @@ int32_t flip(Handle primary) {
     SDL_RenderCopy(state.renderer, state.texture, nullptr, nullptr);
     SDL_RenderPresent(state.renderer);
     // Not every renderer that accepts the vsync request waits for it (the
-    // software one, or any on a virtual X server), and then the loop would
-    // spin flat out. So flips are also spaced at least one refresh period
-    // apart, less a millisecond so that a real vsync wait is never stretched.
-    const int rate = state.desktop.refresh_rate > 0 ? state.desktop.refresh_rate : 60;
-    const uint64_t spacing = 1000000000u / static_cast<uint64_t>(rate) - 1000000u;
+    // software one, or any on a virtual X server): flips are also spaced.
     const uint64_t now = monotonic_ns();
-    if (state.last_flip_ns != 0 && now - state.last_flip_ns < spacing) sleep_ns(spacing - (now - state.last_flip_ns));
+    const int64_t since = state.last_flip_ns != 0 ? static_cast<int64_t>(now - state.last_flip_ns) : -1;
+    const int64_t wait = flip_spacing::wait_ticks(since, 1000000000, state.desktop.refresh_rate);
+    if (wait > 0) sleep_ns(static_cast<uint64_t>(wait));
     state.last_flip_ns = monotonic_ns();
     return 0;
 }
@@ -481,13 +474,6 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
     }
     return 0;
 }
-
-intptr_t dispatch_message(Handle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (!state.procedure) return default_window_procedure(window, message, wparam, lparam);
-    return state.procedure(window, message, wparam, lparam);
-}
-
-intptr_t default_window_procedure(Handle, uint32_t, uintptr_t, intptr_t) { return 0; }
 
 void set_cursor_none() { SDL_ShowCursor(SDL_DISABLE); }
 
@@ -558,12 +544,7 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
     return 1;
 }
 
-Handle music_load_song(const char* path) {
-    song_file::Failure why = song_file::Failure::none;
-    openmpt_module* song = song_file::load_looping(path, &why);
-    if (!song) return failure(song_file::failure_text(why)), 0;
-    return reinterpret_cast<Handle>(song);
-}
+Handle music_load_song(const char* path) { return song_file::load_song_handle(path, state.error, sizeof state.error); }
 
 int32_t music_play_song(Handle song) {
     if (!song || !state.device) return 0;
