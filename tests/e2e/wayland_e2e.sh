@@ -9,7 +9,8 @@
 #                  weston's output; another client taking the focus stops
 #                  the drawing and the focus back resumes it; Escape, typed
 #                  into weston's window, ends the demo with exit code 0
-#   weston-scale2  a 16:9 weston output at scale 2: the picture fills the
+#   weston-scale2  a 16:9 weston output at scale 2 (1280 x 720 pixels, 640 x
+#                  360 logical): the picture fills the
 #                  output's height at its full resolution, black bars either
 #                  side; its static title plate matches orvo-render's frame
 #                  scaled to the output's pixels, not that frame scaled to the
@@ -20,6 +21,9 @@
 #                  on stderr; SIGTERM ends it with exit code 0
 #   kwin           KDE's kwin_wayland, virtual backend: the same as mutter;
 #                  skipped (exit 77) with the reason where kwin can't run
+#   cpu-weston-gl, cpu-weston-pixman, cpu-mutter, cpu-kwin
+#                  not a test: the demo's CPU time over 10 s under that
+#                  compositor, as a share of one core (docs/performance.md)
 # The demo is started as a user's session starts it: DISPLAY unset,
 # WAYLAND_DISPLAY naming the compositor, XDG_RUNTIME_DIR where its socket
 # is, nothing else of ours. Every wait is bounded; every process started here
@@ -237,6 +241,22 @@ type_into_weston() {
     DISPLAY=$x_display xdotool key "$1" || fail "xdotool could not type $1"
 }
 
+# CPU time (user + system) of process $1 in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# Prints the demo's share of one core over 10 s, once it has run 3 s.
+measure_cpu() {
+    sleep 3
+    local ticks_per_second start end
+    ticks_per_second=$(getconf CLK_TCK)
+    start=$(cpu_ticks "$orvo_pid") || fail "ended early"
+    sleep 10
+    end=$(cpu_ticks "$orvo_pid") || fail "ended early"
+    echo "$case_name: $(((end - start) * 1000 / (10 * ticks_per_second)))/1000 of a core over 10 s"
+    kill -TERM "$orvo_pid"
+    wait_exit 3
+}
+
 # Runs the demo for 5 s under the compositor at $socket: nothing on stderr,
 # SIGTERM ends it with 0.
 runs_quietly_and_ends_on_sigterm() {
@@ -283,25 +303,25 @@ weston-gl | weston-pixman)
 weston-scale2)
     orvo_render=${4:-}
     [ -x "$orvo_render" ] || fail "no orvo-render given"
-    # 1280 x 720 logical at scale 2: 2560 x 1440 pixels, the 4:3 picture
-    # 1920 x 1440 of them with 320 black columns either side.
-    start_nested_weston "" 2 1280 720
+    # 640 x 360 logical at scale 2: 1280 x 720 pixels, the 4:3 picture
+    # 960 x 720 of them with 160 black columns either side.
+    start_nested_weston "" 2 640 360
     start_orvo
     check_scene
-    left=$(convert "$work/shot.png" -crop 300x1440+0+0 -format "%[fx:maxima]" info:)
-    right=$(convert "$work/shot.png" -crop 300x1440+2260+0 -format "%[fx:maxima]" info:)
-    middle=$(convert "$work/shot.png" -crop 1800x1440+380+0 -format "%[fx:mean]" info:)
+    left=$(convert "$work/shot.png" -crop 150x720+0+0 -format "%[fx:maxima]" info:)
+    right=$(convert "$work/shot.png" -crop 150x720+1130+0 -format "%[fx:maxima]" info:)
+    middle=$(convert "$work/shot.png" -crop 900x720+190+0 -format "%[fx:mean]" info:)
     echo "bars: left max $left, right max $right; picture mean $middle"
     awk -v l="$left" -v r="$right" -v m="$middle" 'BEGIN { exit !(l < 0.02 && r < 0.02 && m > 0.1) }' ||
-        fail "not letterboxed across the output's 2560 x 1440 pixels"
+        fail "not letterboxed across the output's 1280 x 720 pixels"
     # The title plate (the picture's 200 x 60 at 220,5) is the same in every
-    # frame: the screen's against the frame scaled 3 times, and against it
-    # scaled 1.5 times and then doubled.
+    # frame: the screen's against the frame scaled 1.5 times, and against it
+    # scaled 0.75 times and then doubled.
     "$orvo_render" --assets "$work" --out "$work" --times 0 >/dev/null || fail "orvo-render failed"
-    plate=600x180+660+15
-    convert "$work/shot.png" -crop 1920x1440+320+0 +repage -crop "$plate" +repage "$work/plate.png"
-    convert "$work/frame-000000.png" -filter triangle -resize 1920x1440 -crop "$plate" +repage "$work/full.png"
-    convert "$work/frame-000000.png" -filter triangle -resize 960x720 -filter triangle -resize 1920x1440 \
+    plate=300x90+330+8
+    convert "$work/shot.png" -crop 960x720+160+0 +repage -crop "$plate" +repage "$work/plate.png"
+    convert "$work/frame-000000.png" -filter triangle -resize 960x720 -crop "$plate" +repage "$work/full.png"
+    convert "$work/frame-000000.png" -filter triangle -resize 480x360 -filter triangle -resize 960x720 \
         -crop "$plate" +repage "$work/quarter.png"
     full=$(compare -metric RMSE "$work/plate.png" "$work/full.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
     quarter=$(compare -metric RMSE "$work/plate.png" "$work/quarter.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
@@ -321,6 +341,25 @@ weston-no-seat)
     expected="can't open the display: the display library can't be loaded (the Wayland compositor \"$socket\" offers no keyboard, so Escape could never reach the demo)"
     [ "$(cat "$work/stderr")" = "$expected" ] || fail "not the expected line"
     echo "stderr: $(cat "$work/stderr")"
+    ;;
+cpu-weston-gl | cpu-weston-pixman)
+    renderer=""
+    [ "$case_name" = cpu-weston-pixman ] && renderer=--use-pixman
+    start_nested_weston "$renderer" 1
+    start_orvo
+    check_scene
+    measure_cpu
+    ;;
+cpu-mutter)
+    start_with_session_bus mutter --headless --wayland --no-x11 --virtual-monitor 1024x768 --wayland-display="$socket"
+    start_orvo
+    measure_cpu
+    ;;
+cpu-kwin)
+    cp "$(command -v kwin_wayland)" "$work/kwin_wayland"
+    start_with_session_bus "$work/kwin_wayland" --virtual --no-lockscreen --socket "$socket" --width 1024 --height 768
+    start_orvo
+    measure_cpu
     ;;
 mutter)
     command -v mutter >/dev/null 2>&1 || skip "no mutter (./scripts/install-deps.sh --test installs it)"
