@@ -215,11 +215,11 @@ check_scene() {
 
 pixels_changed() { compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1 || true; }
 
-# True when the screen changes within 5 s.
+# True when the screen changes within 10 s.
 screen_changes() {
     shoot before
     local i
-    for i in $(seq 1 25); do
+    for i in $(seq 1 50); do
         sleep 0.2
         shoot after
         [ "$(pixels_changed before after)" != 0 ] && return 0
@@ -227,13 +227,19 @@ screen_changes() {
     return 1
 }
 
-# True when the screen stays still for a second, once the last frame is in.
-screen_still() {
-    sleep 0.5
+# True when the screen stays the same for a second within 15 s: the demo
+# has stopped drawing (the other client may take seconds to start on a busy
+# machine).
+screen_goes_still() {
+    local i
     shoot still1
-    sleep 1
-    shoot still2
-    [ "$(pixels_changed still1 still2)" = 0 ]
+    for i in $(seq 1 15); do
+        sleep 1
+        shoot still2
+        [ "$(pixels_changed still1 still2)" = 0 ] && return 0
+        mv "$work/still2.png" "$work/still1.png"
+    done
+    return 1
 }
 
 # Types a key into weston's X window, which has the X input focus.
@@ -283,7 +289,7 @@ weston-gl | weston-pixman)
     WAYLAND_DISPLAY=$socket weston-flower >"$work/other.log" 2>&1 &
     other_pid=$!
     pids+=("$other_pid")
-    screen_still || fail "still drawing with another client focused"
+    screen_goes_still || fail "still drawing 15 s after another client took the focus"
     keep_shot still2 unfocused
     echo "another client focused: no drawing"
     kill -TERM "$other_pid"
@@ -294,7 +300,7 @@ weston-gl | weston-pixman)
 
     type_into_weston Escape
     typed=$(date +%s%N)
-    wait_exit 2
+    wait_exit 5
     echo "ended $((($(date +%s%N) - typed) / 1000000)) ms after Escape was typed"
     [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
     [ -s "$work/stderr" ] && fail "wrote on stderr"
