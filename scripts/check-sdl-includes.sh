@@ -4,7 +4,7 @@
 # sdl_wayland_seat.cpp) may include their headers or SDL_syswm.h, which
 # includes X11's.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 found=$(grep -nE '#include <(X11/|SDL_syswm\.h|wayland-)' src/platform/sdl/* |
   grep -vE '^src/platform/sdl/(sdl_window_manager_x11|sdl_wayland_seat)\.cpp:')
 if [ -n "$found" ]; then

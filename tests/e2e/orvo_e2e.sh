@@ -102,6 +102,12 @@ wait_window() {
 
 shoot() { screenshot "$work/$1.png" || fail "no screenshot"; }
 
+# The scene on the left half of a 2048 x 768 screenshot.
+scene_on_left_monitor() {
+    shoot shot && convert "$work/shot.png" -crop 1024x768+0+0 +repage "$work/left.png" &&
+        looks_like_scene "$work/left.png"
+}
+
 scene_shown() { shoot shot && looks_like_scene "$work/shot.png"; }
 
 # Takes screenshots until one shows the scene, for up to 30 s (a sanitizer
@@ -293,21 +299,17 @@ letterbox)
     ;;
 two-monitors | two-monitors-wm)
     screen=2048x768
-    start_x
-    xrandr --setmonitor left 1024/271x768/203+0+0 screen >/dev/null &&
-        xrandr --setmonitor right 1024/271x768/203+1024+0 none >/dev/null || fail "xrandr can't split the screen"
+    start_x "${screen}x$depth"
+    xrandr --setmonitor left 1024/271x768/203+0+0 screen >/dev/null || fail "xrandr can't split the screen"
+    xrandr --setmonitor right 1024/271x768/203+1024+0 none >/dev/null || fail "xrandr can't split the screen"
     [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "not two monitors: $(xrandr --listmonitors)"
     [ "$case_name" = two-monitors-wm ] && start_wm
     start_orvo
     wait_window
-    for _ in $(seq 1 60); do
-        shoot shot
-        convert "$work/shot.png" -crop 1024x768+0+0 +repage "$work/left.png"
-        looks_like_scene left && break
-        sleep 0.5
-    done
-    looks_like_scene left || fail "no scene on the left monitor (black $black, grey $grey, red $red)"
-    [ -n "${ORVO_E2E_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$ORVO_E2E_KEEP_SHOTS/shot-$case_name.png"
+    status=0
+    every=0.5 while_alive=$orvo_pid wait_until 30 scene_on_left_monitor || status=$?
+    [ "$status" = 0 ] || fail "no scene on the left monitor within 30 s (black $black, grey $grey, red $red)"
+    [ -z "${ORVO_E2E_KEEP_SHOTS:-}" ] || cp "$work/shot.png" "$ORVO_E2E_KEEP_SHOTS/shot-$case_name.png"
     wait_window
     geometry=$(xdotool getwindowgeometry "$window" | tr -d '\n')
     [[ $geometry == *"Position: 0,0 "*"Geometry: 1024x768" ]] || fail "not the left monitor whole: $geometry"
