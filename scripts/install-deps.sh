@@ -17,6 +17,9 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(clang libclang-rt-14-dev)
   # The packages' tests: their checkers, the zips, the Windows resources.
   packages+=(lintian desktop-file-utils appstream zip unzip icoutils bc)
+  # Wayland compositors the demo is tested under, and their session bus;
+  # wayland-utils' wayland-info tells what a compositor offers (a keyboard).
+  packages+=(weston mutter kwin-wayland dbus dbus-user-session wayland-utils x11-xserver-utils)
 fi
 
 missing=()

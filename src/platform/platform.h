@@ -1,8 +1,11 @@
 // The platform seam: every need of the display, clock, music and driver logic
 // from the operating system, as plain functions named by that need. A program
 // links exactly one backend (src/platform/sdl for the real demo on Linux,
-// src/platform/win32 on Windows, src/platform/fake for tests); nothing here
-// is virtual.
+// src/platform/win32 on Windows, src/platform/web in the browser,
+// src/platform/fake for the logic's tests, src/platform/template where a new
+// backend starts); nothing here is virtual. What backends share is in
+// src/platform/shared/ (window messages, flip spacing) and
+// src/platform/openmpt/ (the song file).
 //
 // Rules for every function below, stated once:
 // - Everything is called on the program's one thread, except where a function

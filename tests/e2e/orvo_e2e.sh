@@ -25,6 +25,10 @@
 #   sigterm    SIGTERM ends the demo with exit code 0
 #   letterbox  on a 16:9 screen the picture keeps its 4:3 shape: black bars
 #              left and right
+#   two-monitors, two-monitors-wm
+#              one 2048 x 768 screen split into two RandR monitors, without
+#              and with a window manager: the demo covers the primary (left)
+#              monitor whole and leaves the other black
 #   format     ORVO is the display probe; it must print CONVERTER (the X
 #              server's depth decides the pixel format)
 # The demo is started as a user starts it: no driver choice, no variables of
@@ -97,6 +101,12 @@ wait_window() {
 }
 
 shoot() { screenshot "$work/$1.png" || fail "no screenshot"; }
+
+# The scene on the left half of a 2048 x 768 screenshot.
+scene_on_left_monitor() {
+    shoot shot && convert "$work/shot.png" -crop 1024x768+0+0 +repage "$work/left.png" &&
+        looks_like_scene "$work/left.png"
+}
 
 scene_shown() { shoot shot && looks_like_scene "$work/shot.png"; }
 
@@ -285,6 +295,27 @@ letterbox)
     echo "bars: left max $left, right max $right; picture mean $middle"
     awk -v l="$left" -v r="$right" -v m="$middle" 'BEGIN { exit !(l < 0.02 && r < 0.02 && m > 0.1) }' ||
         fail "not letterboxed"
+    press_escape_and_expect_zero
+    ;;
+two-monitors | two-monitors-wm)
+    screen=2048x768
+    start_x "${screen}x$depth"
+    xrandr --setmonitor left 1024/271x768/203+0+0 screen >/dev/null || fail "xrandr can't split the screen"
+    xrandr --setmonitor right 1024/271x768/203+1024+0 none >/dev/null || fail "xrandr can't split the screen"
+    [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "not two monitors: $(xrandr --listmonitors)"
+    [ "$case_name" = two-monitors-wm ] && start_wm
+    start_orvo
+    wait_window
+    status=0
+    every=0.5 while_alive=$orvo_pid wait_until 30 scene_on_left_monitor || status=$?
+    [ "$status" = 0 ] || fail "no scene on the left monitor within 30 s (black $black, grey $grey, red $red)"
+    [ -z "${ORVO_E2E_KEEP_SHOTS:-}" ] || cp "$work/shot.png" "$ORVO_E2E_KEEP_SHOTS/shot-$case_name.png"
+    wait_window
+    geometry=$(xdotool getwindowgeometry "$window" | tr -d '\n')
+    [[ $geometry == *"Position: 0,0 "*"Geometry: 1024x768" ]] || fail "not the left monitor whole: $geometry"
+    right=$(convert "$work/shot.png" -crop 1024x768+1024+0 -format "%[fx:maxima]" info:)
+    awk -v r="$right" 'BEGIN { exit !(r < 0.02) }' || fail "the right monitor is not black (max $right)"
+    echo "left monitor: $geometry; right monitor black"
     press_escape_and_expect_zero
     ;;
 format)

@@ -41,4 +41,11 @@ const char* failure_text(Failure failure) {
     return failure == Failure::unopenable ? "the song can't be opened" : "the song can't be read";
 }
 
+platform::Handle load_song_handle(const char* path, char* error, size_t error_size) {
+    Failure why = Failure::none;
+    openmpt_module* song = load_looping(path, &why);
+    if (!song) std::snprintf(error, error_size, "%s", failure_text(why));
+    return reinterpret_cast<platform::Handle>(song);
+}
+
 }  // namespace song_file

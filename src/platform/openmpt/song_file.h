@@ -1,9 +1,14 @@
 // The song as Orvo loads it: the whole module file read into memory and
-// handed to libopenmpt, set to repeat forever. Shared by the SDL and Windows
-// backends and by orvo-render's video form; the fake backend loads nothing.
+// handed to libopenmpt, set to repeat forever. Shared by every backend that
+// plays through libopenmpt (SDL, Windows, the browser, the template) and by
+// orvo-render's video form; the fake backend loads nothing.
 #pragma once
 
 #include <libopenmpt/libopenmpt.h>
+
+#include <cstddef>
+
+#include "platform/platform.h"
 
 namespace song_file {
 
@@ -20,5 +25,10 @@ openmpt_module* load_looping(const char* path, Failure* failure);
 
 // What a backend says of the failure: "the song can't be opened" or "... read".
 const char* failure_text(Failure failure);
+
+// A backend's music_load_song: the song as the seam's handle (the
+// openmpt_module pointer), or 0 with the failure's text written to error,
+// a buffer of error_size bytes (the backend's last_error text).
+platform::Handle load_song_handle(const char* path, char* error, size_t error_size);
 
 }  // namespace song_file

@@ -4,9 +4,6 @@
 // SDL events as window messages, and libopenmpt playing the song through an
 // SDL audio device.
 #include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <libopenmpt/libopenmpt.h>
 #include <sched.h>
@@ -21,6 +18,8 @@
 
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl_window_system.h"
+#include "platform/shared/flip_spacing.h"
 
 namespace platform {
 namespace {
@@ -45,7 +44,6 @@ struct SdlState {
 
     bool video_up;
     SDL_DisplayMode desktop;
-    WindowProcedure procedure;
     SDL_Window* window;
     SDL_Renderer* renderer;
     SDL_Texture* texture;
@@ -122,28 +120,6 @@ bool environment_has(const char* name) {
     return value && value[0] != '\0';
 }
 
-// Whether the window sits on an X server with no window manager. The window
-// already covers such a screen by its size, and nobody is there to honour a
-// fullscreen request: SDL would only wait 100 ms at close for an answer
-// that never comes.
-bool x11_without_window_manager(SDL_Window* window) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-    Display* display = info.info.x11.display;
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
-    if (check == None) return true;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                                          &format, &count, &remaining, &data);
-    const bool announced = status == Success && data && count == 1;
-    if (data) XFree(data);
-    return !announced;
-}
-
 // Whether the renderer draws through one of Mesa's software rasterizers
 // (a virtual X server, or a machine without a GPU driver).
 bool renders_through_software_gl(SDL_Renderer* renderer) {
@@ -160,15 +136,25 @@ bool renders_through_software_gl(SDL_Renderer* renderer) {
 // The renderer SDL prefers, unless that is GL on a software rasterizer: it
 // then spends about three times the frame's own time scaling the picture
 // and reading it back for the X server. SDL's own software renderer scales
-// straight into a shared-memory image for a third of that. A renderer the
-// user names in SDL_RENDER_DRIVER is taken as it is.
+// straight into a shared-memory image for a third of that. That image is
+// X11's: SDL 2's Wayland driver has no window framebuffer of its own, so
+// there GL is kept, and wherever the software renderer can't be made the
+// GL one is made again: a display SDL can draw on is never refused for
+// want of the cheaper way. A renderer the user names in SDL_RENDER_DRIVER
+// is taken as it is.
 SDL_Renderer* create_renderer(SDL_Window* window) {
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
-    if (!renderer || environment_has("SDL_RENDER_DRIVER") || !renders_through_software_gl(renderer)) return renderer;
+    if (!renderer || environment_has("SDL_RENDER_DRIVER") || std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 ||
+        !renders_through_software_gl(renderer)) {
+        return renderer;
+    }
     SDL_DestroyRenderer(renderer);
     // Without this the window's own surface would be a GL texture again.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (software) return software;
+    SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+    return SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
 }
 
 // SDL's own drivers that show nothing on any screen. SDL falls back to the
@@ -216,8 +202,17 @@ bool start_video() {
     for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
         const char* driver = SDL_GetVideoDriver(i);
         if (!driver || shows_nothing(driver)) continue;
+        const bool wayland = std::strcmp(driver, "wayland") == 0;
         // Without its variable the Wayland client would guess a socket.
-        if (std::strcmp(driver, "wayland") == 0 && !has_wayland) continue;
+        if (wayland && !has_wayland) continue;
+        if (wayland && with_stderr_quiet(sdl::wayland_compositor_has_seat) == sdl::Answer::no) {
+            if (first_reason[0] == '\0') {
+                std::snprintf(first_reason, sizeof first_reason,
+                              "the Wayland compositor \"%s\" offers no keyboard, so Escape could never reach the demo",
+                              std::getenv("WAYLAND_DISPLAY"));
+            }
+            continue;
+        }
         if (start_video_driver_quietly(driver)) {
             SDL_ResetHint(SDL_HINT_VIDEODRIVER);
             return true;
@@ -227,7 +222,7 @@ bool start_video() {
         if (std::strcmp(driver, "x11") == 0 && has_x11) {
             std::snprintf(first_reason, sizeof first_reason, "the X display \"%s\" can't be opened",
                           std::getenv("DISPLAY"));
-        } else if (std::strcmp(driver, "wayland") == 0) {
+        } else if (wayland) {
             std::snprintf(first_reason, sizeof first_reason, "the Wayland display \"%s\" can't be reached",
                           std::getenv("WAYLAND_DISPLAY"));
         }
@@ -273,19 +268,17 @@ int32_t create_display_object(Handle entry, Handle* object) {
     return 0;
 }
 
-int32_t register_window_class(const char*, WindowProcedure procedure) {
-    state.procedure = procedure;
-    return 1;
-}
-
 Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_t y, int32_t width, int32_t height) {
     // A window of no size covers the whole display, as the fullscreen mode
     // will: made at the desktop's size, so that it covers the screen even
     // with no window manager to honour the fullscreen request. Hidden until
-    // the display is taken.
+    // the display is taken. On an output scaled for a dense screen (a
+    // Wayland output at scale 2) the window's buffer has the output's own
+    // pixels, not the logical size blown up by the compositor.
     const int w = width > 0 ? width : (state.desktop.w > 0 ? state.desktop.w : 1);
     const int h = height > 0 ? height : (state.desktop.h > 0 ? state.desktop.h : 1);
-    state.window = SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    state.window =
+        SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!state.window) {
         sdl_failure();
         return 0;
@@ -304,7 +297,14 @@ void destroy_window(Handle) {
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     if (object != kDisplayObject) return failure("no display object");
     if (window != kWindow || !state.window) return -1;  // create_window's reason stands
-    state.fullscreen_requested = !x11_without_window_manager(state.window);
+    // A bare X server has nobody to honour a fullscreen request; the window
+    // already covers its screen by its size, and SDL would only wait 100 ms
+    // at close for an answer that never comes.
+    const bool window_manager = sdl::window_manager_of(state.window) != sdl::Answer::no;
+    // One monitor of several on a screen SDL counts as one display: the
+    // window covers that monitor, not SDL's whole display.
+    const bool placed = sdl::place_on_one_monitor(state.window, window_manager);
+    state.fullscreen_requested = window_manager && !placed;
     if (state.fullscreen_requested && SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) < 0) {
         return sdl_failure();
     }
@@ -412,13 +412,11 @@ int32_t flip(Handle primary) {
     SDL_RenderCopy(state.renderer, state.texture, nullptr, nullptr);
     SDL_RenderPresent(state.renderer);
     // Not every renderer that accepts the vsync request waits for it (the
-    // software one, or any on a virtual X server), and then the loop would
-    // spin flat out. So flips are also spaced at least one refresh period
-    // apart, less a millisecond so that a real vsync wait is never stretched.
-    const int rate = state.desktop.refresh_rate > 0 ? state.desktop.refresh_rate : 60;
-    const uint64_t spacing = 1000000000u / static_cast<uint64_t>(rate) - 1000000u;
+    // software one, or any on a virtual X server): flips are also spaced.
     const uint64_t now = monotonic_ns();
-    if (state.last_flip_ns != 0 && now - state.last_flip_ns < spacing) sleep_ns(spacing - (now - state.last_flip_ns));
+    const int64_t since = state.last_flip_ns != 0 ? static_cast<int64_t>(now - state.last_flip_ns) : -1;
+    const int64_t wait = flip_spacing::wait_ticks(since, 1000000000, state.desktop.refresh_rate);
+    if (wait > 0) sleep_ns(static_cast<uint64_t>(wait));
     state.last_flip_ns = monotonic_ns();
     return 0;
 }
@@ -476,13 +474,6 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
     }
     return 0;
 }
-
-intptr_t dispatch_message(Handle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (!state.procedure) return default_window_procedure(window, message, wparam, lparam);
-    return state.procedure(window, message, wparam, lparam);
-}
-
-intptr_t default_window_procedure(Handle, uint32_t, uintptr_t, intptr_t) { return 0; }
 
 void set_cursor_none() { SDL_ShowCursor(SDL_DISABLE); }
 
@@ -553,12 +544,7 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
     return 1;
 }
 
-Handle music_load_song(const char* path) {
-    song_file::Failure why = song_file::Failure::none;
-    openmpt_module* song = song_file::load_looping(path, &why);
-    if (!song) return failure(song_file::failure_text(why)), 0;
-    return reinterpret_cast<Handle>(song);
-}
+Handle music_load_song(const char* path) { return song_file::load_song_handle(path, state.error, sizeof state.error); }
 
 int32_t music_play_song(Handle song) {
     if (!song || !state.device) return 0;

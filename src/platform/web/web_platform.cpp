@@ -51,7 +51,6 @@ constexpr int kMixFrames = 1024;  // the audio callback's block, about 23 ms
 struct WebState {
     char error[256];
     bool listening;
-    WindowProcedure procedure;
     int32_t width;
     int32_t height;
     bool surface_up;
@@ -90,11 +89,6 @@ int32_t create_display_object(Handle entry, Handle* object) {
     if (entry != kCreationEntry) return failure("no display creation entry");
     *object = kDisplayObject;
     return 0;
-}
-
-int32_t register_window_class(const char*, WindowProcedure procedure) {
-    state.procedure = procedure;
-    return 1;
 }
 
 // The canvas is the window: it is shown, so it starts active.
@@ -192,13 +186,6 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
     return 1;
 }
 
-intptr_t dispatch_message(Handle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (!state.procedure) return default_window_procedure(window, message, wparam, lparam);
-    return state.procedure(window, message, wparam, lparam);
-}
-
-intptr_t default_window_procedure(Handle, uint32_t, uintptr_t, intptr_t) { return 0; }
-
 void set_cursor_none() { web_hide_cursor(); }
 
 // --- Keyboard, time ---
@@ -226,12 +213,7 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
     return 1;
 }
 
-Handle music_load_song(const char* path) {
-    song_file::Failure why = song_file::Failure::none;
-    openmpt_module* song = song_file::load_looping(path, &why);
-    if (!song) return failure(song_file::failure_text(why)), 0;
-    return reinterpret_cast<Handle>(song);
-}
+Handle music_load_song(const char* path) { return song_file::load_song_handle(path, state.error, sizeof state.error); }
 
 int32_t music_play_song(Handle song) {
     if (!song || state.device_rate <= 0) return 0;

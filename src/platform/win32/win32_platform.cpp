@@ -18,6 +18,7 @@
 
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
+#include "platform/shared/flip_spacing.h"
 
 namespace platform {
 namespace {
@@ -35,9 +36,9 @@ struct Win32State {
     std::atomic<bool> stop_signal;
 
     WindowProcedure procedure;
-    int64_t last_flip;     // performance-counter ticks; 0 before the first flip
-    int64_t flip_spacing;  // ticks, found at the first flip
-    MSG message;           // the last one fetched, translated and dispatched as it came
+    int64_t last_flip;   // performance-counter ticks; 0 before the first flip
+    int32_t refresh_hz;  // found at the first flip
+    MSG message;         // the last one fetched, translated and dispatched as it came
 
     // Music: the output device, its buffers and the mixing thread.
     HWAVEOUT device;
@@ -114,16 +115,16 @@ void space_flips() {
     LARGE_INTEGER frequency, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&now);
-    if (state.flip_spacing == 0) {
+    if (state.refresh_hz == 0) {
         DEVMODEA mode{};
         mode.dmSize = sizeof mode;
         const bool known = EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1;
-        const int64_t rate = known ? mode.dmDisplayFrequency : 60;
-        state.flip_spacing = frequency.QuadPart / rate - frequency.QuadPart / 1000;
+        state.refresh_hz = known ? static_cast<int32_t>(mode.dmDisplayFrequency) : 60;
     }
-    const int64_t since = now.QuadPart - state.last_flip;
-    if (state.last_flip != 0 && since >= 0 && since < state.flip_spacing) {
-        Sleep(static_cast<DWORD>((state.flip_spacing - since) * 1000 / frequency.QuadPart));
+    const int64_t since = state.last_flip != 0 ? now.QuadPart - state.last_flip : -1;
+    const int64_t wait = flip_spacing::wait_ticks(since, frequency.QuadPart, state.refresh_hz);
+    if (wait > 0) {
+        Sleep(static_cast<DWORD>(wait * 1000 / frequency.QuadPart));
         QueryPerformanceCounter(&now);
     }
     state.last_flip = now.QuadPart;
@@ -361,12 +362,7 @@ int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
     return 1;
 }
 
-Handle music_load_song(const char* path) {
-    song_file::Failure why = song_file::Failure::none;
-    openmpt_module* song = song_file::load_looping(path, &why);
-    if (!song) return failure(song_file::failure_text(why)), 0;
-    return reinterpret_cast<Handle>(song);
-}
+Handle music_load_song(const char* path) { return song_file::load_song_handle(path, state.error, sizeof state.error); }
 
 int32_t music_play_song(Handle song) {
     if (!song || !state.device || state.mixer) return 0;

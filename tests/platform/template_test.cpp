@@ -1,0 +1,52 @@
+// The template backend under the logic above the seam: a program linked
+// against it opens, presents and closes the display, plays and ends a song,
+// and keeps time, so the template keeps up with the seam.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "display/display_internal.h"
+#include "platform/platform.h"
+#include "platform/shared/flip_spacing.h"
+
+namespace {
+
+// The spacing in nanoseconds at 60 Hz: a period less a millisecond.
+static_assert(platform::flip_spacing::wait_ticks(0, 1000000000, 60) == 15666666);
+static_assert(platform::flip_spacing::wait_ticks(15000000, 1000000000, 60) == 666666);
+static_assert(platform::flip_spacing::wait_ticks(-1, 1000000000, 60) == 0);        // no flip before
+static_assert(platform::flip_spacing::wait_ticks(16000000, 1000000000, 60) == 0);  // late already
+static_assert(platform::flip_spacing::wait_ticks(0, 1000, 0) == platform::flip_spacing::wait_ticks(0, 1000, 60));
+
+TEST(TemplateBackend, DisplayOpensPresentsAtOneRefreshPeriodAndCloses) {
+    ASSERT_NE(display::open("Orvo - Esc to exit", kPageWidth, kPageHeight), 0) << display::failure_reason();
+    ASSERT_NE(display::active_format(), nullptr);
+    EXPECT_STREQ(display::active_format()->name, "RGB32");
+    std::vector<Pixel> page(static_cast<size_t>(kPageWidth) * kPageHeight);
+    const uint32_t before = platform::timer_ms();
+    for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(display::present(page.data()), 1);
+    EXPECT_GE(platform::timer_ms() - before, 31u);  // three flips, each 15.7 ms or more after the last
+    display::close();
+}
+
+TEST(TemplateBackend, SongLoadsPlaysAndEndsAndStopSignalsReadAsEscape) {
+    ASSERT_NE(platform::music_init(44100, 32, 0), 0);
+    EXPECT_EQ(platform::music_load_song("no-such-song.s3m"), 0u);
+    EXPECT_STREQ(platform::last_error(), "the song can't be opened");
+    const std::string path = std::string(ORVO_ASSET_DIR) + "/s.s3m";
+    const platform::Handle song = platform::music_load_song(path.c_str());
+    ASSERT_NE(song, 0u) << platform::last_error();
+    EXPECT_NE(platform::music_play_song(song), 0);
+    EXPECT_NE(platform::music_free_song(song), 0);
+    platform::music_close();
+
+    EXPECT_EQ(platform::escape_key_state(), 0);
+    platform::catch_stop_signals();
+    std::raise(SIGTERM);
+    EXPECT_NE(platform::escape_key_state(), 0);
+}
+
+}  // namespace
