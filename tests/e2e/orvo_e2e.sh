@@ -47,26 +47,7 @@ assets=$3
 depth=${4:-24}
 screen=1024x768
 
-harness_begin "e2e $case_name depth $depth"
-# A case ends at its first failure, with what the demo said.
-end_case() {
-    [ -s "$work/stderr" ] && { echo "--- orvo's stderr:" && head -c 4000 "$work/stderr"; } >&2
-    finish
-}
-after_failure=end_case
-group "$case_name depth $depth"
-
-# Sanitizer builds: address and undefined-behaviour checks stay on, the leak
-# check at exit goes off. SDL loads and unloads system libraries at run time
-# (the session bus, Mesa's GL driver) that leave a little memory behind, and
-# once unloaded they can no longer be named in a suppression. Our own code's
-# leaks are checked by the unit tests.
-# (The listing goes through a variable: a grep that stops reading early
-# would fail the pipe under pipefail while ldd still writes.)
-libraries=$(ldd "$2" 2>/dev/null || true)
-if [[ $libraries == *libasan* ]]; then
-    export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-fi
+demo_case_begin "e2e $case_name depth $depth" "$case_name depth $depth" "$orvo"
 
 # The song checker comes from the test set-up; the demo itself sees nothing
 # of it.

@@ -45,19 +45,7 @@ case "$case_name" in
 *kwin) require_tools kwin_wayland dbus-run-session setsid wayland-info ;;
 esac
 
-harness_begin "wayland $case_name"
-# A case ends at its first failure, with what the demo said.
-end_case() {
-    [ -s "$work/stderr" ] && { echo "--- orvo's stderr:" && head -c 4000 "$work/stderr"; } >&2
-    finish
-}
-after_failure=end_case
-group "$case_name"
-
-# Sanitizer builds: the leak check at exit is off (SDL's system libraries
-# leave memory behind once unloaded; our own leaks are the unit tests' part).
-libraries=$(ldd "$orvo" 2>/dev/null || true)
-[[ $libraries == *libasan* ]] && export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+demo_case_begin "wayland $case_name" "$case_name" "$orvo"
 
 [ -x "$orvo" ] || fail "no program at $orvo"
 for f in 02.jpg 02a.jpg king.jpg s.s3m; do
