@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "a refusal is one line");
             break;
         case render_options::kHelp: require(std::strlen(render_options::usage()) > 0, "help has a text"); break;
+        case render_options::kVersion: break;
         case render_options::kRender:
             if (options.video.empty()) {
                 require(
