@@ -184,6 +184,14 @@ bool renders_through_software_gl(SDL_Renderer* renderer) {
 // want of the cheaper way. A renderer the user names in SDL_RENDER_DRIVER
 // is taken as it is.
 SDL_Renderer* create_renderer(SDL_Window* window) {
+    // An X server without direct rendering can only give GL on the software
+    // rasterizer: the software renderer is made at once, saving the GL
+    // renderer's start (libGL, shader compiles) and the window's remaking.
+    if (!environment_has("SDL_RENDER_DRIVER") && sdl::x11_direct_rendering(window) == sdl::Answer::no) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+        SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+    }
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer || environment_has("SDL_RENDER_DRIVER") || std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 ||
         !renders_through_software_gl(renderer)) {
@@ -366,6 +374,11 @@ int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     // window covers that monitor, not SDL's whole display.
     const bool placed = sdl::place_on_one_monitor(state.window, window_manager);
     state.fullscreen_requested = window_manager && !placed;
+    // SDL waits (up to 100 ms) after showing a fullscreen window until the
+    // window manager has changed its geometry; a window already at the
+    // screen's size would wait it out. At another size the wait ends at the
+    // window manager's first answer.
+    if (state.fullscreen_requested) SDL_SetWindowSize(state.window, kWindowedWidth, kWindowedHeight);
     if (state.fullscreen_requested && SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) < 0) {
         return sdl_failure();
     }
