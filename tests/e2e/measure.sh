@@ -60,6 +60,7 @@ if [ "$wm" = weston ]; then
 elif [ -n "$wm" ]; then
     start_wm "$wm"
 fi
+sleep 1 # some window managers still paint the root window after announcing themselves
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 cd "$work"
 echo "screen $screen, ${wm:-no window manager}"

@@ -53,9 +53,10 @@ struct SdlState {
     int32_t height;
     uint64_t last_flip_ns;
     bool fullscreen_requested;
-    uint32_t presentation;  // the user's kPresent* choices
-    bool window_manager;    // someone answers fullscreen requests
-    bool windowed;          // shown in a window now (--window, or after Alt+Enter)
+    uint32_t presentation;   // the user's kPresent* choices
+    bool window_manager;     // someone answers fullscreen requests
+    bool windowed;           // shown in a window now (--window, or after Alt+Enter)
+    bool vsync_after_first;  // the first present goes unsynchronised (see create_primary_surface)
 
     int32_t audio_buffer_ms;
     bool audio_up;
@@ -426,6 +427,13 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, sharp ? "nearest" : "linear");
         SDL_RenderSetLogicalSize(state.renderer, state.width, state.height);
         if (sharp) SDL_RenderSetIntegerScale(state.renderer, SDL_TRUE);
+        // SDL 2's Wayland driver waits for the compositor's frame callback
+        // before each synchronised swap, and the first one can only come
+        // after a buffer was shown: the first present would wait out SDL's
+        // 166 ms bound. So the first goes unsynchronised.
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 && SDL_RenderSetVSync(state.renderer, 0) == 0) {
+            state.vsync_after_first = true;
+        }
         SDL_SetRenderDrawColor(state.renderer, 0, 0, 0, 255);
     }
     const bool flipping = (flags & kSurfaceBackBufferCount) && (caps & kCapsFlip);
@@ -488,6 +496,10 @@ int32_t flip(Handle primary) {
     SDL_RenderClear(state.renderer);
     SDL_RenderCopy(state.renderer, state.texture, nullptr, nullptr);
     SDL_RenderPresent(state.renderer);
+    if (state.vsync_after_first) {
+        SDL_RenderSetVSync(state.renderer, 1);
+        state.vsync_after_first = false;
+    }
     const int rate_hz = state.desktop.refresh_rate > 0 ? state.desktop.refresh_rate : 60;
     presents.period_ns = 1000000000 / rate_hz;
     present_stats::add_present(&presents, static_cast<int64_t>(monotonic_ns()));
