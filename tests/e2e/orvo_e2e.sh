@@ -7,7 +7,8 @@
 #   scene      the scene shows (not black, grey and red areas present), the
 #              song is heard on SDL's disk audio driver, Escape ends the demo
 #              with exit code 0 within two seconds
-#   scene-wm   the same under a window manager (openbox)
+#   scene-wm, scene-wm-icewm, scene-wm-fluxbox, scene-wm-jwm
+#              the same under a window manager (openbox, or the one named)
 #   installed  ORVO is an installed program and ASSET_DIR its data folder:
 #              started in an empty folder, as from a desktop menu, it shows
 #              the scene with the song, and Escape ends it with 0
@@ -49,6 +50,7 @@ set -uo pipefail
 # shellcheck source-path=SCRIPTDIR source=../support/harness.sh
 . "$(dirname "$(realpath "$0")")/../support/harness.sh"
 require_tools Xvfb xdotool xdpyinfo
+[[ $1 == scene-wm-* ]] && require_tools "${1#scene-wm-}"
 
 case_name=$1
 orvo=$(realpath "$2")
@@ -167,9 +169,10 @@ listen_to_song() {
 }
 
 case "$case_name" in
-scene | scene-wm | installed)
+scene | scene-wm* | installed)
     start_x "${screen}x$depth"
     [ "$case_name" = scene-wm ] && start_wm
+    [[ $case_name == scene-wm-* ]] && start_wm "${case_name#scene-wm-}"
     listen_to_song
     start_orvo
     wait_window
