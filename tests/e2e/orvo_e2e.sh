@@ -327,7 +327,9 @@ window)
     echo "window 1280 x 960; Alt+Enter: 1920 x 1080 and back"
     press_escape_and_expect_zero
     line='^orvo: [0-9]+ frames presented; interval p50 [0-9]+\.[0-9] ms, p99 [0-9]+\.[0-9] ms, max [0-9]+\.[0-9] ms; [0-9]+ late$'
-    [ "$(wc -l <"$work/stdout")" -eq 1 ] && grep -Eq "$line" "$work/stdout" || fail "not the figures' line: $(cat "$work/stdout")"
+    if [ "$(wc -l <"$work/stdout")" -ne 1 ] || ! grep -Eq "$line" "$work/stdout"; then
+        fail "not the figures' line: $(cat "$work/stdout")"
+    fi
     echo "stdout: $(cat "$work/stdout")"
     ;;
 sharp)
