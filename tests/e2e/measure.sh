@@ -82,6 +82,7 @@ wait_window() {
 firsts=()
 ends=()
 for _ in 1 2 3 4 5; do
+    rm -f probe.out # the background job makes it anew only once it starts
     "$probe" "${run[@]}" >probe.out 2>/dev/null &
     probe_pid=$!
     every=0.05 wait_until 15 grep -qs "first frame" probe.out || { echo "measure.sh: no first frame" >&2; exit 1; }
