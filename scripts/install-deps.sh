@@ -12,7 +12,7 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   # Whole-program tests: a real X server, key presses, screenshots, audio checks.
-  packages+=(xvfb xdotool imagemagick sox x11-utils openbox)
+  packages+=(xvfb xdotool imagemagick sox x11-utils openbox icewm fluxbox jwm)
   # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
   packages+=(clang libclang-rt-14-dev)
   # The packages' tests: their checkers, the zips, the Windows resources.

@@ -2,7 +2,23 @@
 // shut-down in order.
 #pragma once
 
+#include <cstdint>
+
 namespace driver {
+
+// orvo's command line. With no arguments the demo runs as it always has;
+// --window, --sharp and --stats combine; --help and --version answer alone.
+enum class Command { run, help, version, refuse };
+struct Arguments {
+    Command command;
+    uint32_t presentation;  // platform::kPresent* bits for set_presentation
+    bool stats;             // print the presentation figures at exit
+    int refused;            // the index of the argument refused (Command::refuse)
+    const char* why;        // why it was refused, e.g. "unknown argument"
+};
+Arguments parse_arguments(int argc, const char* const* argv);
+// The usage text, several lines, ending in a newline.
+const char* usage();
 
 // The whole run, called once by main(). Returns the exit code: 0 after Escape
 // (or SIGINT/SIGTERM), 1 when the display can't be opened (after one line on

@@ -1,51 +1,34 @@
 // orvo: the demo. Started with no arguments it runs the demo; the few
-// arguments it knows are answered from the table below, anything else is
-// refused.
+// arguments it knows (driver::parse_arguments) choose how it is shown or are
+// answered at once; anything else is refused.
 #include <cstdio>
-#include <cstring>
 
 #include "driver/driver.h"
+#include "platform/platform.h"
 
 namespace {
 
-int print_version() {
-    std::puts("orvo " ORVO_VERSION);
-    return 0;
-}
-
-int print_help() {
-    std::puts(
-        "usage: orvo [--version | --help]\n"
-        "Plays the Orvo demo on the whole screen until Escape. It reads 02.jpg, 02a.jpg,\n"
-        "king.jpg and s.s3m from the working directory, or else from the folder installed\n"
-        "with it.");
-    return 0;
-}
-
-struct Argument {
-    const char* name;
-    int (*answer)();
-};
-
-constexpr Argument kArguments[] = {
-    {"--version", print_version},
-    {"--help", print_help},
-};
-
-const Argument* find_argument(const char* name) {
-    for (const Argument& argument : kArguments) {
-        if (std::strcmp(name, argument.name) == 0) return &argument;
-    }
-    return nullptr;
+void print_stats() {
+    uint32_t frames = 0, p50 = 0, p99 = 0, max = 0, late = 0;
+    platform::presentation_stats(&frames, &p50, &p99, &max, &late);
+    std::printf("orvo: %u frames presented; interval p50 %u.%01u ms, p99 %u.%01u ms, max %u.%01u ms; %u late\n", frames,
+                p50 / 1000, p50 % 1000 / 100, p99 / 1000, p99 % 1000 / 100, max / 1000, max % 1000 / 100, late);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 1) return driver::run();
-    const Argument* argument = find_argument(argv[1]);
-    if (argument != nullptr && argc == 2) return argument->answer();
-    std::fprintf(stderr, "orvo: unknown argument \"%s\" (orvo --help lists them)\n",
-                 argument == nullptr ? argv[1] : argv[2]);
-    return 2;
+    const driver::Arguments arguments = driver::parse_arguments(argc, argv);
+    switch (arguments.command) {
+        case driver::Command::help: std::fputs(driver::usage(), stdout); return 0;
+        case driver::Command::version: std::puts("orvo " ORVO_VERSION); return 0;
+        case driver::Command::refuse:
+            std::fprintf(stderr, "orvo: %s \"%s\"\n%s", arguments.why, argv[arguments.refused], driver::usage());
+            return 2;
+        case driver::Command::run: break;
+    }
+    if (arguments.presentation != 0) platform::set_presentation(arguments.presentation);
+    const int code = driver::run();
+    if (arguments.stats) print_stats();
+    return code;
 }

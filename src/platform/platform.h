@@ -59,6 +59,21 @@ const char* last_error();
 // process.
 void catch_stop_signals();
 
+// --- What the user chose on the command line ---
+
+inline constexpr uint32_t kPresentWindowed = 0x1;  // a resizable window instead of the whole screen
+inline constexpr uint32_t kPresentSharp = 0x2;     // whole-number scaling, nearest pixels, black around
+
+// Called at most once, before load_display_library; without it (or with 0)
+// the demo shows as it always does. A backend that can't honour a choice
+// ignores it.
+void set_presentation(uint32_t choices);
+// What the flips so far came to: frames presented, the interval between
+// presents at the 50th and 99th percentile and its maximum (microseconds),
+// and the intervals longer than one and a half refresh periods. Zeros where
+// the backend doesn't count. Callable after the display is closed.
+int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late);
+
 // --- Display device (display open, present, close) ---
 
 // Loads the display library. Returns its handle, released by free_library.

@@ -1,45 +1,73 @@
 #!/usr/bin/env bash
 # Measures the live demo on an X server: time from start to the first
-# presented scene frame, CPU use over 10 s of running, peak memory, and the
-# time from the Escape key to the end of the process (median of 5).
+# scene frame on the screen and from the Escape key to the end of the
+# process (median of 5 each), CPU use over 10 s of running, peak memory.
 #
-#   tests/e2e/measure.sh ORVO ASSET_DIR [--wm] [--screen WxH] [--audio-soak SECONDS]
+#   tests/e2e/measure.sh ORVO ASSET_DIR [--wm [NAME] | --weston] [--screen WxH] [--audio-soak SECONDS]
 #
 # Starts its own Xvfb (1024x768, depth 24, unless --screen says otherwise);
-# --wm runs openbox on it as a desktop would. The song plays on SDL's disk
-# audio driver, which paces itself roughly as a sound card does (a sleep of
-# one period after each, so it drifts behind the wall clock by its own
-# overhead) and writes what it plays to a file; --audio-soak also plays the
-# song that long and checks every sample frame written against libopenmpt's
-# own render of the song (a device that ran dry would show a gap).
+# --wm runs a window manager on it as a desktop would (openbox, or the one
+# named: icewm, fluxbox, jwm); --weston runs weston on it instead (its X11
+# backend, one output the screen's size) and the demo as a Wayland client.
+# The first frame is the first moment the screen's centre shows something
+# other than black and what it showed before (orvo_first_frame_probe polls
+# it every 4 ms). The song plays on SDL's disk audio driver, which paces
+# itself roughly as a sound card does (a sleep of one period after each, so
+# it drifts behind the wall clock by its own overhead) and writes what it
+# plays to a file; --audio-soak also plays the song that long and checks
+# every sample frame written against libopenmpt's own render of the song (a
+# device that ran dry would show a gap).
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=../support/harness.sh
 . "$(dirname "$(realpath "$0")")/../support/harness.sh"
 orvo=$(realpath "$1")
 assets=$(realpath "$2")
 shift 2
-with_wm=0
+wm=""
 screen=1024x768
 soak=0
 while [ $# -gt 0 ]; do
     case $1 in
-    --wm) with_wm=1 ;;
+    --wm)
+        wm=openbox
+        case ${2:-} in openbox | icewm | fluxbox | jwm) wm=$2; shift ;; esac
+        ;;
+    --weston) wm=weston ;;
     --screen) screen=$2; shift ;;
     --audio-soak) soak=$2; shift ;;
     *) echo "measure.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
 done
+probe=$(dirname "$orvo")/../../tests/orvo_first_frame_probe
+[ -x "$probe" ] || { echo "measure.sh: no $probe (build the target orvo_first_frame_probe)" >&2; exit 1; }
 
 harness_begin measure
 cp "$assets"/02.jpg "$assets"/02a.jpg "$assets"/king.jpg "$assets"/s.s3m "$work/"
 start_x "${screen}x24"
-[ "$with_wm" = 0 ] || start_wm
+run=("$orvo")
+if [ "$wm" = weston ]; then
+    runtime=$work/runtime
+    mkdir -m 700 "$runtime"
+    export XDG_RUNTIME_DIR=$runtime
+    printf '[shell]\npanel-position=none\n' >"$work/weston.ini"
+    weston_up() { [ -S "$runtime/orvo-measure" ]; }
+    start_server 30 weston_up weston --socket=orvo-measure --config="$work/weston.ini" --idle-time=0 \
+        --backend=x11-backend.so --width="${screen%x*}" --height="${screen#*x}"
+    weston_window=$(sed -n 's/.*x11 output .*, window id \([0-9]*\).*/\1/p' "$work/weston.log" | head -n1)
+    xdotool windowfocus --sync "$weston_window"
+    run=(env -u DISPLAY WAYLAND_DISPLAY=orvo-measure "$orvo")
+elif [ -n "$wm" ]; then
+    start_wm "$wm"
+fi
+sleep 1 # some window managers still paint the root window after announcing themselves
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 cd "$work"
-echo "screen $screen, $([ "$with_wm" = 1 ] && echo "openbox" || echo "no window manager")"
+echo "screen $screen, ${wm:-no window manager}"
 
 now_ns() { date +%s%N; }
+median() { printf '%s\n' "$@" | sort -n | sed -n 3p; }
+sorted() { printf '%s\n' "$@" | sort -n | tr '\n' ' '; }
 
 wait_window() {
     every=0.05 wait_until 15 demo_window && return
@@ -47,18 +75,30 @@ wait_window() {
     exit 1
 }
 
-# 1. Start to first scene frame: from the exec to the main thread's second
-# sched_yield, which present makes right after each flip (the first follows
-# the black page of start-up).
-strace -f -ttt -o trace -e trace=execve,sched_yield timeout 5 "$orvo" >/dev/null 2>&1 || true
-main=$(awk '/execve\("[^"]*\/orvo"/ { print $1; exit }' trace)
-awk -v main="$main" '
-    $1 == main && /execve\(/ && !t0 { t0 = $2 }
-    $1 == main && /sched_yield/ { if (++n == 2) { printf "start to first scene frame: %.0f ms\n", ($2 - t0) * 1000; exit } }
-' trace
+# 1. Start to first scene frame and Escape to exit, five times each: from
+# the fork before the exec to the first frame seen; from the moment xdotool
+# has sent the key (press and release flushed to the X server) to the moment
+# the probe saw the process gone.
+firsts=()
+ends=()
+for _ in 1 2 3 4 5; do
+    rm -f probe.out # the background job makes it anew only once it starts
+    "$probe" "${run[@]}" >probe.out 2>/dev/null &
+    probe_pid=$!
+    every=0.05 wait_until 15 grep -qs "first frame" probe.out || { echo "measure.sh: no first frame" >&2; exit 1; }
+    firsts+=("$(awk '/first frame/ { print $4 }' probe.out)")
+    sleep 1
+    xdotool key Escape
+    t1=$(now_ns)
+    wait "$probe_pid" || true
+    ends+=($((($(awk '/ended at/ { print $3 }' probe.out) - t1) / 1000000)))
+    sleep 0.5
+done
+echo "start to first scene frame: median $(median "${firsts[@]}") ms (runs: $(sorted "${firsts[@]}")ms)"
+echo "Escape to exit: median $(median "${ends[@]}") ms (runs: $(sorted "${ends[@]}")ms)"
 
 # 2. CPU use over 10 s, from 2 s after start; 3. peak memory (VmHWM).
-"$orvo" 2>/dev/null &
+"${run[@]}" 2>/dev/null &
 orvo_pid=$!
 sleep 2
 ticks() { awk '{ print $14 + $15 }' "/proc/$orvo_pid/stat"; }
@@ -72,29 +112,7 @@ wait "$orvo_pid" || true
 echo "CPU over 10 s: $(awk -v a="$a" -v b="$b" -v hz="$hz" 'BEGIN { printf "%.0f %% of one core", (b - a) / hz / 10 * 100 }')"
 echo "peak resident memory: $peak"
 
-# 4. Escape to exit, five times: from the moment xdotool has sent the key
-# (press and release flushed to the X server) to the moment the process is
-# gone; in brackets from just before xdotool starts, which adds its own
-# start-up and connection.
-times=()
-whole=()
-for _ in 1 2 3 4 5; do
-    "$orvo" 2>/dev/null &
-    orvo_pid=$!
-    wait_window
-    sleep 1
-    t0=$(now_ns)
-    xdotool key Escape
-    t1=$(now_ns)
-    wait "$orvo_pid" || true
-    t2=$(now_ns)
-    times+=($(((t2 - t1) / 1000000)))
-    whole+=($(((t2 - t0) / 1000000)))
-done
-median() { printf '%s\n' "$@" | sort -n | sed -n 3p; }
-echo "Escape to exit: median $(median "${times[@]}") ms (runs: $(printf '%s\n' "${times[@]}" | sort -n | tr '\n' ' ')ms; with xdotool's start: median $(median "${whole[@]}") ms)"
-
-# 5. The song against the wall clock, and against libopenmpt's own render:
+# 4. The song against the wall clock, and against libopenmpt's own render:
 # every sample frame the device took must be the song's next one.
 song_compare=$(dirname "$orvo")/../../tests/orvo_song_compare
 if [ "$soak" -gt 0 ]; then

@@ -7,7 +7,8 @@
 #   scene      the scene shows (not black, grey and red areas present), the
 #              song is heard on SDL's disk audio driver, Escape ends the demo
 #              with exit code 0 within two seconds
-#   scene-wm   the same under a window manager (openbox)
+#   scene-wm, scene-wm-icewm, scene-wm-fluxbox, scene-wm-jwm
+#              the same under a window manager (openbox, or the one named)
 #   installed  ORVO is an installed program and ASSET_DIR its data folder:
 #              started in an empty folder, as from a desktop menu, it shows
 #              the scene with the song, and Escape ends it with 0
@@ -29,6 +30,15 @@
 #              one 2048 x 768 screen split into two RandR monitors, without
 #              and with a window manager: the demo covers the primary (left)
 #              monitor whole and leaves the other black
+#   window     under openbox at 1920x1080, orvo --window --stats: a window of
+#              1280 x 960 (twice 640 x 480, the largest that fits) with the
+#              scene; Alt+Enter makes it cover the screen and again a window;
+#              at Escape, exit code 0 and the one line of figures on stdout
+#   sharp      orvo --sharp at 1920x1080 on a bare server: the picture at
+#              twice its size in square 2 x 2 blocks at 320,60, black around
+#   bad-argument
+#              an argument it doesn't know: one line naming it, the usage,
+#              exit code 2, no window
 #   format     ORVO is the display probe; it must print CONVERTER (the X
 #              server's depth decides the pixel format)
 # The demo is started as a user starts it: no driver choice, no variables of
@@ -40,6 +50,7 @@ set -uo pipefail
 # shellcheck source-path=SCRIPTDIR source=../support/harness.sh
 . "$(dirname "$(realpath "$0")")/../support/harness.sh"
 require_tools Xvfb xdotool xdpyinfo
+[[ $1 == scene-wm-* ]] && require_tools "${1#scene-wm-}"
 
 case_name=$1
 orvo=$(realpath "$2")
@@ -61,8 +72,8 @@ for f in 02.jpg 02a.jpg king.jpg s.s3m; do
     [ "$case_name" = installed ] || cp "$assets/$f" "$work/"
 done
 
-start_orvo() {
-    (cd "$work" && exec "$orvo") >"$work/stdout" 2>"$work/stderr" &
+start_orvo() { # argument...
+    (cd "$work" && exec "$orvo" "$@") >"$work/stdout" 2>"$work/stderr" &
     orvo_pid=$!
 }
 
@@ -158,9 +169,10 @@ listen_to_song() {
 }
 
 case "$case_name" in
-scene | scene-wm | installed)
+scene | scene-wm* | installed)
     start_x "${screen}x$depth"
     [ "$case_name" = scene-wm ] && start_wm
+    [[ $case_name == scene-wm-* ]] && start_wm "${case_name#scene-wm-}"
     listen_to_song
     start_orvo
     wait_window
@@ -298,6 +310,52 @@ two-monitors | two-monitors-wm)
     awk -v r="$right" 'BEGIN { exit !(r < 0.02) }' || fail "the right monitor is not black (max $right)"
     echo "left monitor: $geometry; right monitor black"
     press_escape_and_expect_zero
+    ;;
+window)
+    screen=1920x1080
+    start_x "${screen}x$depth"
+    start_wm
+    start_orvo --window --stats
+    wait_window
+    check_scene
+    window_size_is() { [[ $(xwininfo -id "$window") == *"Width: $1"*"Height: $2"* ]]; }
+    wait_until 5 window_size_is 1280 960 || fail "not a 1280 x 960 window: $(xwininfo -id "$window" | grep -E 'Width|Height')"
+    xdotool key alt+Return || fail "xdotool could not send Alt+Enter"
+    wait_until 5 window_size_is 1920 1080 || fail "Alt+Enter did not cover the screen"
+    xdotool key alt+Return
+    wait_until 5 window_size_is 1280 960 || fail "Alt+Enter did not give the window back"
+    echo "window 1280 x 960; Alt+Enter: 1920 x 1080 and back"
+    press_escape_and_expect_zero
+    line='^orvo: [0-9]+ frames presented; interval p50 [0-9]+\.[0-9] ms, p99 [0-9]+\.[0-9] ms, max [0-9]+\.[0-9] ms; [0-9]+ late$'
+    if [ "$(wc -l <"$work/stdout")" -ne 1 ] || ! grep -Eq "$line" "$work/stdout"; then
+        fail "not the figures' line: $(cat "$work/stdout")"
+    fi
+    echo "stdout: $(cat "$work/stdout")"
+    ;;
+sharp)
+    screen=1920x1080
+    start_x "${screen}x$depth"
+    start_orvo --sharp
+    wait_window
+    check_scene
+    # Twice 640 x 480 is the largest whole factor for 1080 rows: 1280 x 960,
+    # 320 columns and 60 rows of black either side.
+    convert "$work/shot.png" -crop 1280x960+320+60 +repage "$work/picture.png"
+    convert "$work/picture.png" -sample 640x480 -sample 1280x960 "$work/blocks.png"
+    soft=$(pixels_changed "$work/picture.png" "$work/blocks.png")
+    around=$(convert "$work/shot.png" -fill black -draw "rectangle 320,60 1599,1019" -format "%[fx:maxima]" info:)
+    echo "pixels off their 2 x 2 block: $soft; brightest outside the picture: $around"
+    [ "$soft" = 0 ] || fail "not whole 2 x 2 blocks at 320,60 ($soft pixels differ)"
+    awk -v a="$around" 'BEGIN { exit !(a < 0.02) }' || fail "not black around the picture (max $around)"
+    press_escape_and_expect_zero
+    ;;
+bad-argument)
+    start_orvo --fullscreen
+    orvo_exit 10
+    [ "$rc" -eq 2 ] || fail "exit code $rc for an unknown argument"
+    [ "$(head -n1 "$work/stderr")" = 'orvo: unknown argument "--fullscreen"' ] || fail "first line: $(head -n1 "$work/stderr")"
+    [ "$(sed -n 2p "$work/stderr")" = "$("$orvo" --help | head -n1)" ] || fail "no usage after it"
+    [ ! -s "$work/stdout" ] || fail "something on stdout"
     ;;
 format)
     expected=$5

@@ -131,8 +131,15 @@ x_answers() {
     xdpyinfo >/dev/null 2>&1
 }
 
-# openbox, once it has announced itself on the root window.
-start_wm() { start_server 10 wm_announced openbox --sm-disable; }
+# A window manager (openbox unless named: icewm, fluxbox, jwm), once it has
+# announced itself on the root window.
+start_wm() { # [name]
+    case ${1:-openbox} in
+    openbox) start_server 10 wm_announced openbox --sm-disable ;;
+    icewm | fluxbox | jwm) start_server 10 wm_announced "$1" ;;
+    *) fail "no such window manager here: $1" ;;
+    esac
+}
 
 wm_announced() { [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *"window id"* ]]; }
 

@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "platform/shared/flip_spacing.h"
+#include "platform/shared/present_stats.h"
 
 namespace platform {
 namespace {
@@ -52,6 +53,10 @@ struct SdlState {
     int32_t height;
     uint64_t last_flip_ns;
     bool fullscreen_requested;
+    uint32_t presentation;   // the user's kPresent* choices
+    bool window_manager;     // someone answers fullscreen requests
+    bool windowed;           // shown in a window now (--window, or after Alt+Enter)
+    bool vsync_after_first;  // the first present goes unsynchronised (see create_primary_surface)
 
     int32_t audio_buffer_ms;
     bool audio_up;
@@ -62,6 +67,7 @@ struct SdlState {
 };
 
 SdlState state;
+present_stats::Record presents;  // for orvo --stats
 
 int32_t failure(const char* what) {
     std::snprintf(state.error, sizeof state.error, "%s", what);
@@ -115,6 +121,42 @@ void close_audio_at_exit() {
     }
 }
 
+// The window of --window and of Alt+Enter: 640 x 480 times the largest whole
+// factor that fits the desktop's usable area (the screen less the panels).
+void windowed_size(int* width, int* height) {
+    SDL_Rect usable{0, 0, state.desktop.w, state.desktop.h};
+    SDL_GetDisplayUsableBounds(0, &usable);
+    const int factor = std::max(1, std::min(usable.w / kWindowedWidth, usable.h / kWindowedHeight));
+    *width = kWindowedWidth * factor;
+    *height = kWindowedHeight * factor;
+}
+
+// Alt+Enter: between the whole screen and a window. The picture follows the
+// window's size by itself (the renderer's logical size letterboxes it).
+void switch_fullscreen() {
+    if (!state.window) return;
+    if (state.windowed) {
+        if (state.window_manager) {
+            SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {  // nobody to ask: cover the screen by size, as at start
+            SDL_SetWindowBordered(state.window, SDL_FALSE);
+            SDL_SetWindowPosition(state.window, 0, 0);
+            SDL_SetWindowSize(state.window, state.desktop.w, state.desktop.h);
+        }
+        state.fullscreen_requested = state.window_manager;
+    } else {
+        if (state.fullscreen_requested) SDL_SetWindowFullscreen(state.window, 0);
+        int width = 0, height = 0;
+        windowed_size(&width, &height);
+        SDL_SetWindowBordered(state.window, SDL_TRUE);
+        SDL_SetWindowResizable(state.window, SDL_TRUE);
+        SDL_SetWindowSize(state.window, width, height);
+        SDL_SetWindowPosition(state.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        state.fullscreen_requested = false;
+    }
+    state.windowed = !state.windowed;
+}
+
 bool environment_has(const char* name) {
     const char* value = std::getenv(name);
     return value && value[0] != '\0';
@@ -143,6 +185,14 @@ bool renders_through_software_gl(SDL_Renderer* renderer) {
 // want of the cheaper way. A renderer the user names in SDL_RENDER_DRIVER
 // is taken as it is.
 SDL_Renderer* create_renderer(SDL_Window* window) {
+    // An X server without direct rendering can only give GL on the software
+    // rasterizer: the software renderer is made at once, saving the GL
+    // renderer's start (libGL, shader compiles) and the window's remaking.
+    if (!environment_has("SDL_RENDER_DRIVER") && sdl::x11_direct_rendering(window) == sdl::Answer::no) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+        SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+    }
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer || environment_has("SDL_RENDER_DRIVER") || std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 ||
         !renders_through_software_gl(renderer)) {
@@ -238,6 +288,12 @@ bool start_video() {
 
 const char* last_error() { return state.error; }
 
+void set_presentation(uint32_t choices) { state.presentation = choices; }
+
+int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
+    return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
+}
+
 void catch_stop_signals() {
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
@@ -275,10 +331,17 @@ Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_
     // the display is taken. On an output scaled for a dense screen (a
     // Wayland output at scale 2) the window's buffer has the output's own
     // pixels, not the logical size blown up by the compositor.
-    const int w = width > 0 ? width : (state.desktop.w > 0 ? state.desktop.w : 1);
-    const int h = height > 0 ? height : (state.desktop.h > 0 ? state.desktop.h : 1);
-    state.window =
-        SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI);
+    int w = width > 0 ? width : (state.desktop.w > 0 ? state.desktop.w : 1);
+    int h = height > 0 ? height : (state.desktop.h > 0 ? state.desktop.h : 1);
+    uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_BORDERLESS;
+    state.windowed = (state.presentation & kPresentWindowed) != 0;
+    if (state.windowed) {
+        windowed_size(&w, &h);
+        flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
+        x = SDL_WINDOWPOS_CENTERED;
+        y = SDL_WINDOWPOS_CENTERED;
+    }
+    state.window = SDL_CreateWindow(title, x, y, w, h, flags);
     if (!state.window) {
         sdl_failure();
         return 0;
@@ -301,10 +364,22 @@ int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     // already covers its screen by its size, and SDL would only wait 100 ms
     // at close for an answer that never comes.
     const bool window_manager = sdl::window_manager_of(state.window) != sdl::Answer::no;
+    state.window_manager = window_manager;
+    if (state.windowed) {
+        state.fullscreen_requested = false;
+        SDL_ShowWindow(state.window);
+        SDL_RaiseWindow(state.window);
+        return 0;
+    }
     // One monitor of several on a screen SDL counts as one display: the
     // window covers that monitor, not SDL's whole display.
     const bool placed = sdl::place_on_one_monitor(state.window, window_manager);
     state.fullscreen_requested = window_manager && !placed;
+    // SDL waits (up to 100 ms) after showing a fullscreen window until the
+    // window manager has changed its geometry; a window already at the
+    // screen's size would wait it out. At another size the wait ends at the
+    // window manager's first answer.
+    if (state.fullscreen_requested) SDL_SetWindowSize(state.window, kWindowedWidth, kWindowedHeight);
     if (state.fullscreen_requested && SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) < 0) {
         return sdl_failure();
     }
@@ -347,8 +422,18 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
         state.renderer = create_renderer(state.window);
         if (!state.renderer) return sdl_failure();
         // Scaled to fit, aspect kept: the rest of the screen stays black.
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+        // --sharp: whole multiples only, each pixel a square block.
+        const bool sharp = (state.presentation & kPresentSharp) != 0;
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, sharp ? "nearest" : "linear");
         SDL_RenderSetLogicalSize(state.renderer, state.width, state.height);
+        if (sharp) SDL_RenderSetIntegerScale(state.renderer, SDL_TRUE);
+        // SDL 2's Wayland driver waits for the compositor's frame callback
+        // before each synchronised swap, and the first one can only come
+        // after a buffer was shown: the first present would wait out SDL's
+        // 166 ms bound. So the first goes unsynchronised.
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 && SDL_RenderSetVSync(state.renderer, 0) == 0) {
+            state.vsync_after_first = true;
+        }
         SDL_SetRenderDrawColor(state.renderer, 0, 0, 0, 255);
     }
     const bool flipping = (flags & kSurfaceBackBufferCount) && (caps & kCapsFlip);
@@ -411,6 +496,13 @@ int32_t flip(Handle primary) {
     SDL_RenderClear(state.renderer);
     SDL_RenderCopy(state.renderer, state.texture, nullptr, nullptr);
     SDL_RenderPresent(state.renderer);
+    if (state.vsync_after_first) {
+        SDL_RenderSetVSync(state.renderer, 1);
+        state.vsync_after_first = false;
+    }
+    const int rate_hz = state.desktop.refresh_rate > 0 ? state.desktop.refresh_rate : 60;
+    presents.period_ns = 1000000000 / rate_hz;
+    present_stats::add_present(&presents, static_cast<int64_t>(monotonic_ns()));
     // Not every renderer that accepts the vsync request waits for it (the
     // software one, or any on a virtual X server): flips are also spaced.
     const uint64_t now = monotonic_ns();
@@ -448,6 +540,11 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
         if (event.type == SDL_QUIT) {
             *message = kMessageClose;
             return 1;
+        }
+        if (event.type == SDL_KEYDOWN && !event.key.repeat && (event.key.keysym.mod & KMOD_ALT) &&
+            (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER)) {
+            switch_fullscreen();
+            continue;
         }
         if (event.type == SDL_KEYDOWN) {
             *message = kMessageKeyDown;

@@ -7,6 +7,8 @@ namespace platform::sdl {
 
 Answer window_manager_of(SDL_Window*) { return Answer::unknown; }
 
+Answer x11_direct_rendering(SDL_Window*) { return Answer::unknown; }
+
 bool place_on_one_monitor(SDL_Window*, bool) { return false; }
 
 }  // namespace platform::sdl

@@ -26,6 +26,15 @@ Window x11_window_of(SDL_Window* window) {
 
 }  // namespace
 
+Answer x11_direct_rendering(SDL_Window* window) {
+    Display* display = x11_display_of(window);
+    if (!display) return Answer::unknown;
+    int opcode = 0, event = 0, error = 0;
+    const bool direct = XQueryExtension(display, "DRI3", &opcode, &event, &error) ||
+                        XQueryExtension(display, "DRI2", &opcode, &event, &error);
+    return direct ? Answer::yes : Answer::no;
+}
+
 Answer window_manager_of(SDL_Window* window) {
     Display* display = x11_display_of(window);
     if (!display) return Answer::unknown;

@@ -20,6 +20,11 @@ enum class Answer {
 // bare X server, where nobody answers a fullscreen request.
 Answer window_manager_of(SDL_Window* window);
 
+// Whether the X server the window is on lets clients render directly on a
+// GPU (it offers DRI3 or DRI2). "no" on a virtual X server (Xvfb, a remote
+// desktop), where GL can only be Mesa's software rasterizer.
+Answer x11_direct_rendering(SDL_Window* window);
+
 // On an X server whose screen holds several monitors that are not outputs
 // of their own (RandR monitors: one wide screen split in two), SDL's one
 // display is the whole screen, and its fullscreen would span every monitor.

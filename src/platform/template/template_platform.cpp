@@ -21,6 +21,7 @@
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
 #include "platform/shared/flip_spacing.h"
+#include "platform/shared/present_stats.h"
 
 namespace platform {
 namespace {
@@ -47,9 +48,11 @@ struct TemplateState {
     bool surface_up;
     int64_t last_flip_ns;  // 0 before the first flip
     bool audio_up;
+    uint32_t presentation;  // kPresent* bits: nothing to show, so only kept
 };
 
 TemplateState state;
+present_stats::Record presents;
 
 // The surface memory: every flipping-chain form is this one buffer.
 alignas(16) uint8_t surface_pixels[kLargestWidth * kLargestHeight * 4];
@@ -70,6 +73,15 @@ int64_t now_ns() {
 
 // The reason of the last failure; "" if none.
 const char* last_error() { return state.error; }
+
+// The user's choices of window and scaling; a backend with a screen applies
+// them when it makes its window and renderer.
+void set_presentation(uint32_t choices) { state.presentation = choices; }
+
+// The flips counted so far (see flip).
+int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
+    return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
+}
 
 // From now on SIGINT and SIGTERM make escape_key_state() report a press
 // instead of ending the process.
@@ -181,6 +193,8 @@ int32_t flip(Handle primary) {
     const int64_t wait = flip_spacing::wait_ticks(since, 1000000000, kRefreshHz);
     if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
     state.last_flip_ns = now_ns();
+    presents.period_ns = 1000000000 / kRefreshHz;
+    present_stats::add_present(&presents, state.last_flip_ns);
     return 0;
 }
 

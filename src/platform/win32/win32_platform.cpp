@@ -19,6 +19,7 @@
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
 #include "platform/shared/flip_spacing.h"
+#include "platform/shared/present_stats.h"
 
 namespace platform {
 namespace {
@@ -96,6 +97,8 @@ DWORD WINAPI mix_music(void*) {
     return 0;
 }
 
+present_stats::Record presents;  // for orvo --stats
+
 void stop_mixer() {
     if (!state.mixer) return;
     state.mixer_stop = true;
@@ -128,6 +131,9 @@ void space_flips() {
         QueryPerformanceCounter(&now);
     }
     state.last_flip = now.QuadPart;
+    presents.period_ns = 1000000000 / state.refresh_hz;
+    const int64_t ticks = now.QuadPart, rate = frequency.QuadPart;
+    present_stats::add_present(&presents, ticks / rate * 1000000000 + ticks % rate * 1000000000 / rate);
 }
 
 // A picture failure ends the process from inside start-up with no shut-down
@@ -141,6 +147,14 @@ void stop_music_at_exit() {
 }  // namespace
 
 const char* last_error() { return state.error; }
+
+// DirectDraw's exclusive fullscreen mode already shows the picture with
+// whole pixels; a window is not offered here, so the choices are ignored.
+void set_presentation(uint32_t) {}
+
+int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
+    return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
+}
 
 void catch_stop_signals() { SetConsoleCtrlHandler(on_console_stop, TRUE); }
 
