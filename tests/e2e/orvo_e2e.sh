@@ -282,11 +282,7 @@ letterbox)
     wait_window
     check_scene
     # 4:3 scaled to 720 rows is 960 columns: 160 black ones either side.
-    left=$(convert "$work/shot.png" -crop 150x720+0+0 -format "%[fx:maxima]" info:)
-    right=$(convert "$work/shot.png" -crop 150x720+1130+0 -format "%[fx:maxima]" info:)
-    middle=$(convert "$work/shot.png" -crop 900x720+190+0 -format "%[fx:mean]" info:)
-    echo "bars: left max $left, right max $right; picture mean $middle"
-    awk -v l="$left" -v r="$right" -v m="$middle" 'BEGIN { exit !(l < 0.02 && r < 0.02 && m > 0.1) }' ||
+    letterboxed_1280x720 "$work/shot.png" ||
         fail "not letterboxed"
     press_escape_and_expect_zero
     ;;

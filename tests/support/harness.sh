@@ -163,6 +163,17 @@ looks_like_scene() { # file
     awk -v b="$black" -v g="$grey" -v r="$red" 'BEGIN { exit !(b < 0.5 && g > 0.01 && r > 0.01) }'
 }
 
+# True when a 1280 x 720 screenshot holds the 4:3 picture letterboxed: 960
+# columns of picture with 160 black ones either side.
+letterboxed_1280x720() { # file
+    local left right middle
+    left=$(convert "$1" -crop 150x720+0+0 -format "%[fx:maxima]" info:)
+    right=$(convert "$1" -crop 150x720+1130+0 -format "%[fx:maxima]" info:)
+    middle=$(convert "$1" -crop 900x720+190+0 -format "%[fx:mean]" info:)
+    echo "bars: left max $left, right max $right; picture mean $middle"
+    awk -v l="$left" -v r="$right" -v m="$middle" 'BEGIN { exit !(l < 0.02 && r < 0.02 && m > 0.1) }'
+}
+
 pixels_changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; } # file file
 
 # --- The demo's whole-program cases (tests/e2e)
