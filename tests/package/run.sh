@@ -124,14 +124,14 @@ check_deb_install() { # deb version
     while read -r line; do [ -e "$line" ] && [ ! -d "$line" ] && left=$((left + 1)); done <"$work/files"
     [ "$left" -eq 0 ] || fail "$left files left after the purge"
     dpkg-query -W -f='${Package}\n' | sort >"$work/packages-after"
-    cmp -s "$work/packages-before" "$work/packages-after" || fail "the installed packages changed: $(diff \
-        "$work/packages-before" "$work/packages-after" | head -5 | tr '\n' ' ')"
+    cmp -s "$work/packages-before" "$work/packages-after" ||
+        fail "the installed packages changed: $(diff "$work/packages-before" "$work/packages-after" | sed -n '1,5p' | tr '\n' ' ')"
     echo "installed, ran and purged: nothing left" >&2
 }
 
 # --- The Windows zip.
 check_windows() {
-    local zip version folder exe resources line
+    local zip version folder exe resources line manifest
     zip=$(find "$dist" -maxdepth 1 -name 'orvo-*-windows-x86_64.zip' -print -quit)
     [ -n "$zip" ] || { fail "no orvo-*-windows-x86_64.zip in $dist"; return; }
     version=$(basename "$zip" -windows-x86_64.zip)
@@ -153,8 +153,11 @@ check_windows() {
         [[ $resources == *"--type=24 "* ]] || fail "$exe.exe has no manifest"
         line=$(wrestool -x --raw --type=16 "$folder/$exe.exe" | strings -el | grep -A1 -x ProductVersion | tail -n1)
         [ "$line" = "$version" ] || fail "$exe.exe's version resource names \"$line\", the zip $version"
-        wrestool -x --raw --type=24 "$folder/$exe.exe" | grep -q "dpiAwareness" || fail "$exe.exe's manifest has no DPI awareness"
-        wrestool -x --raw --type=24 "$folder/$exe.exe" | grep -q "supportedOS" || fail "$exe.exe's manifest names no Windows"
+        # (Through a variable: grep -q stops reading early and would fail the
+        # pipe under pipefail.)
+        manifest=$(wrestool -x --raw --type=24 "$folder/$exe.exe")
+        [[ $manifest == *dpiAwareness* ]] || fail "$exe.exe's manifest has no DPI awareness"
+        [[ $manifest == *supportedOS* ]] || fail "$exe.exe's manifest names no Windows"
     done
     echo "orvo.exe: $(wrestool -l "$folder/orvo.exe" | wc -l) resources" >&2
 
