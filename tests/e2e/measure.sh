@@ -54,7 +54,7 @@ if [ "$wm" = weston ]; then
     weston_up() { [ -S "$runtime/orvo-measure" ]; }
     start_server 30 weston_up weston --socket=orvo-measure --config="$work/weston.ini" --idle-time=0 \
         --backend=x11-backend.so --width="${screen%x*}" --height="${screen#*x}"
-    weston_window=$(sed -n 's/.*x11 output .*, window id \([0-9]*\).*/\1/p' "$work/weston.log" | head -n1)
+    weston_window=$(sed -n 's/.*x11 output .*, window id \([0-9]*\).*/\1/p' "$work/weston.log" | sed -n 1p)
     xdotool windowfocus --sync "$weston_window"
     run=(env -u DISPLAY WAYLAND_DISPLAY=orvo-measure "$orvo")
 elif [ -n "$wm" ]; then

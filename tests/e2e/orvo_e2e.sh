@@ -291,7 +291,7 @@ two-monitors | two-monitors-wm)
     start_x "${screen}x$depth"
     xrandr --setmonitor left 1024/271x768/203+0+0 screen >/dev/null || fail "xrandr can't split the screen"
     xrandr --setmonitor right 1024/271x768/203+1024+0 none >/dev/null || fail "xrandr can't split the screen"
-    [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "not two monitors: $(xrandr --listmonitors)"
+    [ "$(xrandr --listmonitors | sed -n 1p)" = "Monitors: 2" ] || fail "not two monitors: $(xrandr --listmonitors)"
     [ "$case_name" = two-monitors-wm ] && start_wm
     start_orvo
     wait_window
@@ -350,7 +350,7 @@ bad-argument)
     orvo_exit 10
     [ "$rc" -eq 2 ] || fail "exit code $rc for an unknown argument"
     [ "$(head -n1 "$work/stderr")" = 'orvo: unknown argument "--fullscreen"' ] || fail "first line: $(head -n1 "$work/stderr")"
-    [ "$(sed -n 2p "$work/stderr")" = "$("$orvo" --help | head -n1)" ] || fail "no usage after it"
+    [ "$(sed -n 2p "$work/stderr")" = "$("$orvo" --help | sed -n 1p)" ] || fail "no usage after it"
     [ ! -s "$work/stdout" ] || fail "something on stdout"
     ;;
 format)

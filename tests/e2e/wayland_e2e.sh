@@ -82,7 +82,7 @@ start_nested_weston() { # renderer-option|"" scale width height
     local scale=$2 width=$3 height=$4
     start_x "$((width * scale))x$((height * scale))x24"
     start_weston --backend=x11-backend.so --width="$width" --height="$height" --scale="$scale" ${1:+"$1"}
-    weston_window=$(sed -n 's/.*x11 output .*, window id \([0-9]*\).*/\1/p' "$work/weston.log" | head -n1)
+    weston_window=$(sed -n 's/.*x11 output .*, window id \([0-9]*\).*/\1/p' "$work/weston.log" | sed -n 1p)
     [ -n "$weston_window" ] || fail "weston did not name its X window"
     # Long before any key: weston reads the keys already down when the focus
     # arrives as held, not typed.
