@@ -17,9 +17,10 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(clang libclang-rt-14-dev)
   # The packages' tests: their checkers, the zips, the Windows resources.
   packages+=(lintian desktop-file-utils appstream zip unzip icoutils bc)
-  # Wayland compositors the demo is tested under, and their session bus;
+  # Wayland compositors the demo is tested under, their session bus and
+  # Mesa's GL drivers (the software rasterizer they and the demo draw with);
   # wayland-utils' wayland-info tells what a compositor offers (a keyboard).
-  packages+=(weston mutter kwin-wayland dbus dbus-user-session wayland-utils x11-xserver-utils)
+  packages+=(weston mutter kwin-wayland dbus dbus-user-session wayland-utils x11-xserver-utils libgl1-mesa-dri)
 fi
 
 missing=()
