@@ -49,7 +49,7 @@ echo "web libraries ready in $prefix" >&2
 # --- The assets: written by the native orvo-assetgen, as for the Linux build,
 # so both builds start from the same files. The native orvo-render is kept for
 # the tests' frame comparison.
-./scripts/install-deps.sh
+./scripts/install-deps.sh run test
 host_build=$root/build/release
 cmake --preset release >/dev/null
 nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo-render orvo_parameters_digest \

@@ -69,7 +69,7 @@ build_libopenmpt --host=$host
 # --- The assets and the icon: written by the host's orvo-assetgen, as for the
 # Linux build, so both builds start from the same files. The host's
 # orvo-render is kept for the golden-frame comparison.
-./scripts/install-deps.sh
+./scripts/install-deps.sh run test
 cmake --preset release >/dev/null
 nice cmake --build --preset release -j "$jobs" --target orvo_assets orvo_icons orvo-render
 

@@ -5,7 +5,7 @@
 set -euo pipefail
 build=$(cd "${1:?usage: check-tidy.sh BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
-command -v clang-tidy >/dev/null || { echo "check-tidy: clang-tidy is missing (scripts/install-deps.sh)" >&2; exit 1; }
+command -v clang-tidy >/dev/null || { echo "check-tidy: clang-tidy is missing (scripts/install-deps.sh test)" >&2; exit 1; }
 [ -f "$build/compile_commands.json" ] || { echo "check-tidy: no compile_commands.json in $build" >&2; exit 1; }
 
 jobs=$(nproc)

@@ -1,27 +1,39 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Orvo
-# need, asking apt only for those that are missing.
+# Installs the Debian 12 packages that a task needs, asking apt only for those
+# that are missing. The lists, by need:
+#   run       build and start the demo (scripts/run.sh): the default
+#   video     orvo-render --video (FFmpeg's development files)
+#   test      the test and benchmark builds, the source checks, an X server to test on
+#   desktops  the window managers and Wayland compositors the demo is tested under
+#   fuzz      the fuzz targets (clang with its libFuzzer and sanitizer runtimes)
+#   packages  checking the downloads
+# The cross builds install their own toolchains (scripts/build-windows.sh,
+# scripts/build-web.sh).
 set -euo pipefail
 
-packages=(
-  g++ cmake ninja-build pkg-config ccache
-  libjpeg62-turbo-dev libpng-dev libsdl2-dev libopenmpt-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
-  clang-format clang-tidy
-  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
-)
-if [ "${1:-}" = "--test" ]; then
-  # Whole-program tests: a real X server, key presses, screenshots, audio checks.
-  packages+=(xvfb xdotool imagemagick sox x11-utils openbox icewm fluxbox jwm)
-  # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
-  packages+=(clang libclang-rt-14-dev)
-  # The packages' tests: their checkers, the zips, the Windows resources.
-  packages+=(lintian desktop-file-utils appstream zip unzip icoutils bc)
-  # Wayland compositors the demo is tested under, their session bus and
-  # Mesa's GL drivers (the software rasterizer they and the demo draw with);
-  # wayland-utils' wayland-info tells what a compositor offers (a keyboard).
-  packages+=(weston mutter kwin-wayland dbus dbus-user-session wayland-utils x11-xserver-utils libgl1-mesa-dri)
-fi
+declare -A lists
+lists[run]="g++ cmake ninja-build pkg-config ccache libjpeg62-turbo-dev libpng-dev libsdl2-dev libopenmpt-dev"
+lists[video]="libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg"
+# Whole-program tests: a real X server, key presses, screenshots, audio checks.
+lists[test]="libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev clang-format clang-tidy
+  xvfb xdotool imagemagick sox x11-utils x11-xserver-utils bc"
+# Mesa's GL drivers draw for the compositors and the demo on them; wayland-info
+# tells what a compositor offers (a keyboard); the session bus is mutter's and kwin's.
+lists[desktops]="openbox icewm fluxbox jwm
+  weston mutter kwin-wayland dbus dbus-user-session wayland-utils libgl1-mesa-dri"
+lists[fuzz]="clang libclang-rt-14-dev"
+lists[packages]="lintian desktop-file-utils appstream zip unzip icoutils"
+
+[ $# -gt 0 ] || set -- run
+packages=()
+for list in "$@"; do
+  [ -n "${lists[$list]:-}" ] || {
+    echo "install-deps: no list '$list' (run, video, test, desktops, fuzz, packages)" >&2
+    exit 2
+  }
+  read -r -d '' -a names <<<"${lists[$list]}" || true
+  packages+=("${names[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do

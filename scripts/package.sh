@@ -22,7 +22,7 @@ done
 install_missing zip dpkg-dev mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
 
 # --- Linux: the release build and its package.
-./scripts/install-deps.sh
+./scripts/install-deps.sh run video test
 cmake --preset release >/dev/null
 nice cmake --build --preset release -j "$jobs" --target orvo_install
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)

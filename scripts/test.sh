@@ -1,11 +1,25 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test twice: a normal
-# optimised build and one with AddressSanitizer and UndefinedBehaviorSanitizer;
-# then the fuzz targets, the cross builds and their tests; then the three
-# downloads, made and tested as a user meets them.
+# Installs what is missing, then builds and runs the tests.
+#   ./scripts/test.sh         the Linux suites: a normal optimised build and one
+#                             with AddressSanitizer and UndefinedBehaviorSanitizer,
+#                             each with its unit, golden-frame, source and
+#                             whole-program tests (X11 and Wayland)
+#   ./scripts/test.sh --all   those, then the fuzz targets, the cross builds and
+#                             their tests (Windows under wine, the browsers), and
+#                             the three downloads, made and tested as a user
+#                             meets them: what CI runs
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --test
+all=0
+case "${1:-}" in
+  "") ;;
+  --all) all=1 ;;
+  *) echo "usage: test.sh [--all]" >&2; exit 2 ;;
+esac
+
+lists=(run video test desktops)
+[ "$all" = 0 ] || lists+=(fuzz packages)
+./scripts/install-deps.sh "${lists[@]}"
 
 jobs=$(nproc)
 for variant in release sanitize; do
@@ -15,6 +29,12 @@ for variant in release sanitize; do
   echo "== $variant tests" >&2
   ctest --preset "$variant" -j "$jobs"
 done
+
+if [ "$all" = 0 ]; then
+  echo "Left out (./scripts/test.sh --all runs them): the fuzz targets, the Windows build" \
+    "under wine, the browser build, the downloads." >&2
+  exit 0
+fi
 
 # The fuzz targets (tests/fuzz, clang and libFuzzer), each for a bounded time.
 echo "== fuzz targets" >&2

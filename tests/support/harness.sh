@@ -33,7 +33,7 @@ require_tools() { # tool...
     local tool
     for tool; do
         command -v "$tool" >/dev/null 2>&1 && continue
-        echo "skipped: no $tool (./scripts/install-deps.sh --test installs it)"
+        echo "skipped: no $tool (./scripts/install-deps.sh test desktops installs it)"
         exit 77
     done
 }
