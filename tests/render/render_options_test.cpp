@@ -176,9 +176,11 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
     }
     render_options::Options options;
     std::string error;
-    EXPECT_EQ(parse({"--video", "v.mp4", "--for-upload", "--crf", "0"}, &options, &error), render_options::kBadArguments);
+    EXPECT_EQ(parse({"--video", "v.mp4", "--for-upload", "--crf", "0"}, &options, &error),
+              render_options::kBadArguments);
     EXPECT_NE(error.find("--master"), std::string::npos) << error;
-    EXPECT_EQ(parse({"--video", "v.mp4", "--for-upload", "--crf", "1"}, &options, &error), render_options::kRender) << error;
+    EXPECT_EQ(parse({"--video", "v.mp4", "--for-upload", "--crf", "1"}, &options, &error), render_options::kRender)
+        << error;
     // A refusal quotes the argument in one line, whatever bytes it holds.
     EXPECT_EQ(parse({"--times", "1", "--bad\nsecond"}, &options, &error), render_options::kBadArguments);
     EXPECT_EQ(error, "unknown argument \"--bad\\x0asecond\"");
