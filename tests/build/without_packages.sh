@@ -74,17 +74,17 @@ check_orvo() {
 # The size of orvo's window on a bare X server, "WIDTHxHEIGHT"; "" without Xvfb.
 window_on_bare_x() {
   command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xwininfo >/dev/null || return 0
-  local display='' xvfb orvo_pid window='' size='' i
+  local display="" xvfb orvo_pid window="" size=""
   Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$out/display" >/dev/null 2>&1 &
   xvfb=$!
-  for i in $(seq 100); do
+  for _ in $(seq 100); do
     [ -s "$out/display" ] && break
     sleep 0.1
   done
   display=:$(<"$out/display")
   (cd "$assets" && DISPLAY=$display exec "$1" >/dev/null 2>"$out/bare-x.stderr") &
   orvo_pid=$!
-  for i in $(seq 100); do
+  for _ in $(seq 100); do
     window=$(DISPLAY=$display xdotool search --onlyvisible --pid "$orvo_pid" 2>/dev/null) || true
     [ -n "$window" ] && break
     sleep 0.1
@@ -111,7 +111,7 @@ if configure_without ffmpeg 'libav*.pc|libsw*.pc|libpostproc.pc' orvo-render; th
   expected+=" libavutil, libswscale) were not found when it was configured"
   [ "$code" = 2 ] || fail "--video: exit code $code, not 2"
   [ "$(cat "$out/stderr")" = "$expected" ] || fail "--video said: $(cat "$out/stderr")"
-  [ ! -e "$out/v.mp4" ] && [ ! -e "$out/v.mp4.part" ] || fail "--video left a file"
+  if [ -e "$out/v.mp4" ] || [ -e "$out/v.mp4.part" ]; then fail "--video left a file"; fi
   "$render" --assets "$assets" --out "$out/frames" --times 0 >/dev/null || fail "the frame form"
   [ -s "$out/frames/frame-000000.png" ] || fail "no frame written"
   libraries=$(needed "$render")

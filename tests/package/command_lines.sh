@@ -28,8 +28,8 @@ for program in "$orvo:orvo.6" "$render:orvo-render.1"; do
   [ -n "$entries" ] || fail "${page##*/}: no option entries found"
   missing=$(comm -23 <(echo "$help") <(echo "$entries"))
   extra=$(comm -13 <(echo "$help") <(echo "$entries"))
-  [ -z "$missing" ] || fail "${page##*/} has no entry for:" $missing
-  [ -z "$extra" ] || fail "${page##*/} has entries --help doesn't name:" $extra
+  [ -z "$missing" ] || fail "${page##*/} has no entry for:" "${missing//$'\n'/ }"
+  [ -z "$extra" ] || fail "${page##*/} has entries --help doesn't name:" "${extra//$'\n'/ }"
 done
 
 # A refusal quotes the argument so that it stays one line: a newline, DEL and
@@ -44,7 +44,7 @@ said=$("$render" --video x.mp4 --for-upload --crf 0 2>&1) || code=$?
 [ "$code" = 2 ] || fail "orvo-render --for-upload --crf 0: exit code $code"
 # (then the usage, as for every bad argument)
 [[ ${said%%$'\n'*} == "orvo-render: "*--master* ]] || fail "orvo-render --for-upload --crf 0 said: $said"
-[ ! -e x.mp4 ] && [ ! -e x.mp4.part ] || fail "orvo-render --for-upload --crf 0 left a file"
+if [ -e x.mp4 ] || [ -e x.mp4.part ]; then fail "orvo-render --for-upload --crf 0 left a file"; fi
 
 [ "$failed" -eq 0 ] || exit 1
 echo "command lines: every option of --help in the manual pages and no other; refusals one line, quoted"
