@@ -12,7 +12,8 @@ namespace data {
 inline constexpr const char* kAssetNames[] = {"02.jpg", "02a.jpg", "king.jpg", "s.s3m"};
 
 // "" (the working directory) when it holds any of the four files, or when no
-// installed data folder holds "02.jpg"; otherwise that folder, ending in '/':
+// installed data folder holds the three pictures; otherwise that folder,
+// ending in '/':
 // PREFIX/bin/../share/orvo/ for a program in PREFIX/bin/ (Linux), the
 // program's own folder on Windows (the zip keeps the files beside it).
 std::string asset_directory();

@@ -3,6 +3,7 @@
 // answered at once; anything else is refused.
 #include <cstdio>
 
+#include "core/quoted.h"
 #include "driver/driver.h"
 #include "platform/platform.h"
 
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
         case driver::Command::help: std::fputs(driver::usage(), stdout); return 0;
         case driver::Command::version: std::puts("orvo " ORVO_VERSION); return 0;
         case driver::Command::refuse:
-            std::fprintf(stderr, "orvo: %s \"%s\"\n%s", arguments.why, argv[arguments.refused], driver::usage());
+            std::fprintf(stderr, "orvo: %s %s\n%s", arguments.why, core::quoted(argv[arguments.refused]).c_str(),
+                         driver::usage());
             return 2;
         case driver::Command::run: break;
     }

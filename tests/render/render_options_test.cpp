@@ -145,6 +145,7 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         {"--video", "v.mp4", "--scale", "5"},
         {"--video", "v.mp4", "--scale", "2", "--scale", "2"},
         {"--video", "v.mp4", "--for-upload", "--master"},
+        {"--video", "v.mp4", "--for-upload", "--crf", "0"},  // High has no lossless form
         {"--video", "v.mkv", "--crf", "0"},
         {"--video", "v.mkv", "--preset", "fast"},
         {"--video", "v.mkv", "--master"},
@@ -173,6 +174,16 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAReason) {
         EXPECT_EQ(parse(args, &options, &error), render_options::kBadArguments) << shown;
         EXPECT_FALSE(error.empty()) << shown;
     }
+    render_options::Options options;
+    std::string error;
+    EXPECT_EQ(parse({"--video", "v.mp4", "--for-upload", "--crf", "0"}, &options, &error),
+              render_options::kBadArguments);
+    EXPECT_NE(error.find("--master"), std::string::npos) << error;
+    EXPECT_EQ(parse({"--video", "v.mp4", "--for-upload", "--crf", "1"}, &options, &error), render_options::kRender)
+        << error;
+    // A refusal quotes the argument in one line, whatever bytes it holds.
+    EXPECT_EQ(parse({"--times", "1", "--bad\nsecond"}, &options, &error), render_options::kBadArguments);
+    EXPECT_EQ(error, "unknown argument \"--bad\\x0asecond\"");
 }
 
 // The --times form has the same cap as --fps: one run renders at most

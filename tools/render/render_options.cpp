@@ -4,9 +4,9 @@
 #include "tools/render/render_options.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
+#include "core/quoted.h"
 #include "timing/timing.h"
 
 namespace render_options {
@@ -92,23 +92,6 @@ bool bad(std::string* error, const std::string& why) {
     return false;
 }
 
-// An argument quoted in a refusal, its control characters written as \xNN,
-// so the refusal stays one line whatever the argument holds.
-std::string quoted(const char* argument) {
-    std::string text = "\"";
-    for (const char* c = argument; *c != '\0'; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            text += escaped;
-        } else {
-            text += *c;
-        }
-    }
-    return text + "\"";
-}
-
 struct Given {
     const char* assets;
     const char* out;
@@ -153,7 +136,7 @@ bool collect(int argc, const char* const* argv, Given* given, std::string* error
             matched = true;
             break;
         }
-        if (!matched) return bad(error, "unknown argument " + quoted(argv[i]));
+        if (!matched) return bad(error, "unknown argument " + core::quoted(argv[i]));
     }
     return true;
 }
@@ -200,12 +183,15 @@ bool build_video(const Given& given, Options* options, std::string* error) {
     if (given.crf != nullptr) {
         if (!parse_integer(given.crf, 0, kMaxCrf, &value)) return bad(error, "--crf needs a whole number from 0 to 51");
         options->crf = static_cast<int32_t>(value);
+        // x264 has no lossless High profile: refused here rather than by the encoder, mid-start.
+        if (given.for_upload && value == 0)
+            return bad(error, "--for-upload is H.264 High, which has no lossless form: for --crf 0 use --master");
     }
     if (given.preset != nullptr) {
         for (const char* preset : kPresets) {
             if (std::strcmp(given.preset, preset) == 0) options->preset = preset;
         }
-        if (options->preset.empty()) return bad(error, "unknown --preset " + quoted(given.preset));
+        if (options->preset.empty()) return bad(error, "unknown --preset " + core::quoted(given.preset));
     }
     options->master = given.master;
     options->for_upload = given.for_upload;

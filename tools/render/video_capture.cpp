@@ -40,6 +40,7 @@ extern "C" {
 #include "scene/scene.h"
 #include "tools/render/frame_scaler.h"
 #include "tools/render/progress.h"
+#include "tools/render/video_capture_internal.h"
 
 namespace video_capture {
 namespace {
@@ -292,6 +293,18 @@ std::string upload_x264_params(int fps) {
     return "cabac=1:bframes=2:b-adapt=0:8x8dct=1:open-gop=0:scenecut=0:keyint=" + std::to_string(gop);
 }
 
+// x264's options for the form: its preset and constant quality, and for
+// uploads the profile (so that x264 refuses what High can't hold) and the
+// sites' settings.
+std::vector<EncoderSetting> settings_of(const Form& form) {
+    std::vector<EncoderSetting> settings = {{"preset", form.preset}, {"crf", std::to_string(form.crf)}};
+    if (form.upload) {
+        settings.push_back({"profile", "high"});
+        settings.push_back({"x264-params", upload_x264_params(form.fps)});
+    }
+    return settings;
+}
+
 bool open_video_encoder(Capture* c, std::string* why) {
     const Form& form = c->form;
     const AVCodec* encoder = avcodec_find_encoder_by_name(form.video_encoder);
@@ -322,11 +335,8 @@ bool open_video_encoder(Capture* c, std::string* why) {
         video->color_primaries = AVCOL_PRI_BT709;
         video->color_trc = form.upload ? AVCOL_TRC_BT709 : AVCOL_TRC_IEC61966_2_1;
         video->color_range = AVCOL_RANGE_MPEG;
-        av_opt_set(video->priv_data, "preset", form.preset, 0);
-        av_opt_set_double(video->priv_data, "crf", form.crf, 0);
-        if (form.upload) {
-            av_opt_set(video->priv_data, "profile", "high", 0);
-            av_opt_set(video->priv_data, "x264-params", upload_x264_params(form.fps).c_str(), 0);
+        for (const EncoderSetting& setting : settings_of(form)) {
+            av_opt_set(video->priv_data, setting.name, setting.value.c_str(), 0);
         }
     }
     const int code = avcodec_open2(video, encoder, nullptr);
@@ -687,6 +697,10 @@ int capture(const render_options::Options& options, const std::string& song_path
     }
     if (!ok) return report(1, "can't write \"" + options.video + "\": " + why);
     return 0;
+}
+
+std::vector<EncoderSetting> x264_settings(const render_options::Options& options) {
+    return settings_of(form_of(options));
 }
 
 }  // namespace video_capture

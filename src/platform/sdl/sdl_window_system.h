@@ -2,8 +2,8 @@
 // answered where the backend was built with that system's client library and
 // "unknown" elsewhere: whether an X server has a window manager and which of
 // its monitors to take (sdl_window_manager_x11.cpp, else
-// sdl_window_manager_unknown.cpp), and whether a Wayland compositor offers a
-// seat (sdl_wayland_seat.cpp, else sdl_wayland_seat_unknown.cpp).
+// sdl_window_manager_none.cpp), and whether a Wayland compositor offers a
+// seat (sdl_wayland_seat.cpp, else sdl_wayland_seat_none.cpp).
 #pragma once
 
 struct SDL_Window;
