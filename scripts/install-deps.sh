@@ -21,6 +21,9 @@ if [ "${1:-}" = "--test" ]; then
   # Mesa's GL drivers (the software rasterizer they and the demo draw with);
   # wayland-utils' wayland-info tells what a compositor offers (a keyboard).
   packages+=(weston mutter kwin-wayland dbus dbus-user-session wayland-utils x11-xserver-utils libgl1-mesa-dri)
+  # wlroots compositors, nested in Xvfb: sway (tiling, run as an ordinary
+  # user: it refuses root; swaymsg moves its focus) and cage, the kiosk.
+  packages+=(sway cage)
 fi
 
 missing=()
