@@ -9,7 +9,10 @@ source_dir=${1:?usage: no_ffmpeg.sh SOURCE_DIR TREE ASSETS_DIR [CMAKE_ARGUMENTS.
 tree=${2:?} assets=${3:?}
 shift 3
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source-path=SCRIPTDIR source=../support/harness.sh
+. "$(dirname "$(realpath "$0")")/../support/harness.sh"
+harness_begin "without FFmpeg"
+after_failure=finish
 
 pc=$tree/pkgconfig
 rm -rf "$pc"
@@ -30,8 +33,7 @@ cmake -S "$source_dir" -B "$tree/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOR
 nice cmake --build "$tree/build" --target orvo-render >"$tree/build.log" 2>&1 || { tail -30 "$tree/build.log"; fail "build"; }
 render=$tree/build/tools/render/orvo-render
 
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+out=$work
 code=0
 "$render" --assets "$assets" --video "$out/v.mp4" --duration 0.1 >"$out/stdout" 2>"$out/stderr" || code=$?
 expected="orvo-render: this build can't write video: FFmpeg's development files (libavcodec, libavformat,"
