@@ -1,14 +1,14 @@
 # shellcheck shell=bash disable=SC2034 # it sets variables for the scripts that source it
 # What the whole-program shell tests (tests/e2e, tests/windows, tests/web,
-# tests/package) and measure.sh share, one contract for X11, Wayland and
-# wine: what only one environment needs carries its name as a prefix
-# (wayland_, wine_). Sourced, then `harness_begin NAME`. Checks come in groups (`group`);
-# `fail` says why on stderr and marks its group failed, then runs
-# $after_failure if set (a script that stops at its first failure sets it to
-# `finish`); `finish` closes with "NAME: N passed, N failed" and exits 1 when
-# a group failed. Every wait is bounded. At exit the `at_exit` commands run,
-# every background job of the script ends (TERM, KILL 5 s later) and the work
-# folder, $work, goes.
+# tests/package) and measure.sh share: one contract for X11, Wayland and
+# wine, where what only one environment needs carries its name as a prefix
+# (wayland_, wine_). Sourced, then `harness_begin NAME`. Checks come in
+# groups (`group`); `fail` says why on stderr and marks its group failed,
+# then runs $after_failure if set (a script that stops at its first failure
+# sets it to `finish`); `finish` closes with "NAME: N passed, N failed" and
+# exits 1 when a group failed. Every wait is bounded. At exit the `at_exit`
+# commands run, every background job of the script ends (TERM, KILL 5 s
+# later) and the work folder, $work, goes.
 
 passed=0 failed=0 group_name="" group_failed=0
 harness_at_exit=()
