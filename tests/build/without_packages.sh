@@ -22,13 +22,10 @@ source_dir=${1:?$usage} tree=${2:?$usage} assets=${3:?$usage}
 shift 3
 cmake_arguments=("$@")
 
-failed=0 x11_size="" wayland_size=""
-fail() {
-  echo "FAIL ($case): $*" >&2
-  failed=$((failed + 1))
-}
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+# shellcheck source-path=SCRIPTDIR source=../support/harness.sh
+. "$(dirname "$(realpath "$0")")/../support/harness.sh"
+harness_begin "without packages"
+out=$work x11_size="" wayland_size=""
 
 # configure_without CASE PATTERN TARGET: the case's tree, configured where
 # no .pc file whose name matches PATTERN (alternatives split by |) is seen, and TARGET built in it.
@@ -71,38 +68,26 @@ check_orvo() {
   [ "$(wc -l <"$out/stderr")" = 1 ] || fail "no display: not one line: $(cat "$out/stderr")"
 }
 
-# The size of orvo's window on a bare X server, "WIDTHxHEIGHT"; "" without Xvfb.
+# Sets size to orvo's window on a bare X server, "WIDTHxHEIGHT"; "" without Xvfb.
 window_on_bare_x() {
+  size=""
   command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xwininfo >/dev/null || return 0
-  local display="" xvfb orvo_pid window="" size=""
-  Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$out/display" >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 100); do
-    [ -s "$out/display" ] && break
-    sleep 0.1
-  done
-  display=:$(<"$out/display")
-  (cd "$assets" && DISPLAY=$display exec "$1" >/dev/null 2>"$out/bare-x.stderr") &
+  [ -n "${x_pid:-}" ] || start_x 1024x768x24 || return 0
+  (cd "$assets" && exec "$1" >/dev/null 2>"$out/bare-x.stderr") &
   orvo_pid=$!
-  for _ in $(seq 100); do
-    window=$(DISPLAY=$display xdotool search --onlyvisible --pid "$orvo_pid" 2>/dev/null) || true
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
+  while_alive=$orvo_pid wait_until 10 demo_window || true
   # A window manager, were there one, would have answered by now; the window
   # may have been made again for another renderer meanwhile.
   sleep 1
-  window=$(DISPLAY=$display xdotool search --onlyvisible --pid "$orvo_pid" 2>/dev/null) || true
-  [ -n "$window" ] && size=$(DISPLAY=$display xwininfo -id "${window##*$'\n'}" |
-    sed -n 's/.*Width: \([0-9]*\)/\1/p; s/.*Height: \([0-9]*\)/x\1/p' | tr -d '\n')
-  kill -TERM "$orvo_pid" 2>/dev/null || true
-  wait "$orvo_pid" || true
-  kill "$xvfb" 2>/dev/null || true
-  wait "$xvfb" || true
-  echo "${size:-no window: $(cat "$out/bare-x.stderr")}"
+  if demo_window; then
+    size=$(xwininfo -id "$window" | sed -n 's/.*Width: \([0-9]*\)/\1/p; s/.*Height: \([0-9]*\)/x\1/p' | tr -d '\n')
+  else
+    size="no window: $(cat "$out/bare-x.stderr")"
+  fi
+  stop "$orvo_pid"
 }
 
-case=ffmpeg
+group "without FFmpeg"
 if configure_without ffmpeg 'libav*.pc|libsw*.pc|libpostproc.pc' orvo-render; then
   render=$tree/ffmpeg/build/tools/render/orvo-render
   code=0
@@ -118,38 +103,36 @@ if configure_without ffmpeg 'libav*.pc|libsw*.pc|libpostproc.pc' orvo-render; th
   [[ $libraries != *libav* ]] || fail "orvo-render needs FFmpeg's libraries: $libraries"
 fi
 
-case=x11
+group "without X11"
 if configure_without x11 'x11.pc|x11-*.pc|xrandr.pc' orvo; then
   orvo=$tree/x11/build/src/driver/orvo
   libraries=$(needed "$orvo")
   [[ $libraries != *libX11* && $libraries != *libXrandr* ]] || fail "orvo needs X11's libraries: $libraries"
   [[ $libraries == *libwayland-client* ]] || fail "orvo lost Wayland's client library: $libraries"
   check_orvo "$orvo"
-  x11_size=$(window_on_bare_x "$orvo")
+  window_on_bare_x "$orvo"
+  x11_size=$size
   [ -z "$x11_size" ] || [ "$x11_size" = 640x480 ] || fail "on a bare X server the window is $x11_size, not 640x480"
 fi
 
-case=wayland
+group "without Wayland"
 if configure_without wayland 'wayland-client.pc' orvo; then
   orvo=$tree/wayland/build/src/driver/orvo
   libraries=$(needed "$orvo")
   [[ $libraries != *libwayland* ]] || fail "orvo needs Wayland's client library: $libraries"
   [[ $libraries == *libX11* ]] || fail "orvo lost X11's libraries: $libraries"
   check_orvo "$orvo"
-  wayland_size=$(window_on_bare_x "$orvo")
+  window_on_bare_x "$orvo"
+  wayland_size=$size
   [ -z "$wayland_size" ] || [ "$wayland_size" = 1024x768 ] ||
     fail "on a bare X server the window is $wayland_size, not 1024x768"
 fi
 
-if [ "$failed" -ne 0 ]; then
-  echo "without packages: $failed checks failed" >&2
-  exit 1
-fi
-echo "without FFmpeg, X11 or Wayland: each configured and built; --video refused with exit code 2;" \
-  "orvo without X11's or Wayland's client library answers --version and refuses no display with 1"
+close_group
 if [ -n "${x11_size:-}" ]; then
   echo "on a bare X server: without X11 the window waits at $x11_size (a window manager assumed)," \
     "with X11 it covers the screen ($wayland_size)"
 else
   echo "skipped: no Xvfb, xdotool or xwininfo for the bare X server's checks"
 fi
+finish

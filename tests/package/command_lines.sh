@@ -7,11 +7,11 @@
 set -euo pipefail
 orvo=${1:?usage: command_lines.sh ORVO ORVO_RENDER MANUAL_DIR} render=${2:?} manuals=${3:?}
 
-failed=0
-fail() {
-  echo "FAIL: $*" >&2
-  failed=$((failed + 1))
-}
+# shellcheck source-path=SCRIPTDIR source=../support/harness.sh
+. "$(dirname "$(realpath "$0")")/../support/harness.sh"
+harness_begin "command lines"
+cd "$work"
+group "every option of --help in the manual pages and no other"
 
 # The options a text names, sorted, one a line.
 options_in() { grep -oE -- '--[a-z][a-z-]*' | sort -u; }
@@ -32,6 +32,7 @@ for program in "$orvo:orvo.6" "$render:orvo-render.1"; do
   [ -z "$extra" ] || fail "${page##*/} has entries --help doesn't name:" "${extra//$'\n'/ }"
 done
 
+group "refusals one line, quoted"
 # A refusal quotes the argument so that it stays one line: a newline, DEL and
 # a byte above 0x7f each become \xNN.
 code=0
@@ -46,5 +47,4 @@ said=$("$render" --video x.mp4 --for-upload --crf 0 2>&1) || code=$?
 [[ ${said%%$'\n'*} == "orvo-render: "*--master* ]] || fail "orvo-render --for-upload --crf 0 said: $said"
 if [ -e x.mp4 ] || [ -e x.mp4.part ]; then fail "orvo-render --for-upload --crf 0 left a file"; fi
 
-[ "$failed" -eq 0 ] || exit 1
-echo "command lines: every option of --help in the manual pages and no other; refusals one line, quoted"
+finish

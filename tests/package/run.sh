@@ -162,38 +162,17 @@ check_windows() {
     echo "orvo.exe: $(wrestool -l "$folder/orvo.exe" | wc -l) resources" >&2
 
     group "orvo.exe under wine, started in the unpacked folder"
-    export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$work/home
-    export XDG_RUNTIME_DIR=$work/run
-    mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$WINEPREFIX" && chmod 700 "$XDG_RUNTIME_DIR"
-    unset DISPLAY WAYLAND_DISPLAY
-    # As tests/windows/run.sh does: no address randomization, one wineserver
-    # for the whole run (see there), and its helpers for the wine server, the
-    # start, the screenshot and Escape.
-    wine=(setarch x86_64 -R "$(command -v wine64 || command -v wine)")
-    # shellcheck source=../windows/wine_checks.sh
-    . "$root/tests/windows/wine_checks.sh"
-    at_exit end_wine
-    start_wineserver || return
-    timeout 180 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { fail "wineboot"; return; }
-    end_wine
-    start_wineserver || return
-    run=$folder
+    wine_begin || return
     # (wine's desktop starts with the first program: on the X server.)
+    wine_restart_server || return
+    wine_prepare_run "$folder"
     if start_x 640x480x24; then
         line=$(cd "$folder" && timeout 120 "${wine[@]}" orvo.exe --version | tr -d '\r')
         [ "$line" = "orvo $version" ] || fail "orvo.exe --version says \"$line\", the zip $version"
         start_orvo
-        if wait_picture; then
-            echo "start to first frame under wine: $first_frame s" >&2
-            sleep 2
-            check_scene "zip"
-            press_escape_and_expect_zero "zip"
-        else
-            fail "no picture within 60 s: $(head -c 600 "$run/stderr")"
-        fi
+        check_scene package-zip 60 && press_escape_and_expect_zero 5 || show_demo_stderr
     fi
-    stop_x
-    rm -f "$run/stdout" "$run/stderr"
+    wine_stop_x
 }
 
 # --- The web zip.

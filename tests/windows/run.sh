@@ -22,21 +22,11 @@ host=$(realpath "$here/../../build/release")  # the Linux build, for the frame c
 . "$here/../support/harness.sh"
 harness_begin "Windows tests"
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$work/home
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset DISPLAY WAYLAND_DISPLAY
-# Without address randomization, as the unit tests run (see
-# cmake/mingw-w64.cmake): wine 8 fails to start now and then otherwise.
-wine=(setarch x86_64 -R "$(command -v wine64 || command -v wine)")
-
 # shellcheck source=wine_checks.sh
 . "$here/wine_checks.sh"
-at_exit end_wine
 
 group "wine prefix"
-start_wineserver || finish
-timeout 180 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { fail "wineboot"; finish; }
+wine_begin || finish
 check_imports
 check_vector_moves
 check_unit_suite
