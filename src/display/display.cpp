@@ -32,6 +32,7 @@ struct DisplayState {
     int32_t height;
     platform::Handle back_buffer;
     int32_t active;  // written only by the window procedure
+    bool gone;       // the window system went away; written only by the window procedure
     platform::Handle library;
     platform::Handle display_object;
     platform::Handle primary;
@@ -58,6 +59,7 @@ int open(const char* title, int32_t width, int32_t height) {
     state.width = width;
     state.height = height;
     state.failure[0] = '\0';
+    state.gone = false;
 
     state.library = platform::load_display_library();
     if (!state.library) return fail("the display library can't be loaded");
@@ -126,6 +128,13 @@ intptr_t window_procedure(platform::Handle window, uint32_t message, uintptr_t w
         case platform::kMessageActivateApp: state.active = static_cast<int32_t>(wparam); return 0;
         case platform::kMessageSetCursor: platform::set_cursor_none(); return 0;
         case platform::kMessageKeyDown: return 0;  // Escape is polled by the driver, not read from messages
+        case platform::kMessageEndSession:
+            // Unlike a close request, nobody is asking: there is no display left to run on.
+            if (wparam != 0 && !state.gone) {
+                state.gone = true;
+                fail("its window system went away");
+            }
+            return 0;
         default: return platform::default_window_procedure(window, message, wparam, lparam);
     }
 }
@@ -137,6 +146,7 @@ int present(const Pixel* source) {
     while (platform::peek_message(state.window, &message, &wparam, &lparam)) {
         platform::dispatch_message(state.window, message, wparam, lparam);
     }
+    if (state.gone) return -1;
 
     if (!state.active) {
         platform::sleep_ms(1);

@@ -16,15 +16,17 @@ namespace display {
 // failing step stays held until close().
 int open(const char* title, int32_t width, int32_t height);
 
-// Why the last open() returned 0, as fixed text owned by the display
-// ("the display mode can't be set (...)"); "" after a successful open.
+// Why the last open() returned 0, or present() -1, as fixed text owned by the
+// display ("the display mode can't be set (...)"); "" after a successful open.
 const char* failure_reason();
 
 // Called by the driver once at start-up and once per frame. Handles every
 // pending window message, then, if the program is the active application and
 // the display is open, converts height rows of width pixels from source into
 // the back buffer and flips. Returns 0 when the back buffer can't be locked
-// (or the display never opened), otherwise 1.
+// (or the display never opened), otherwise 1; -1, drawing nothing, once the
+// window system has gone away (its connection broke), with failure_reason()
+// saying why: the display can't come back, so the run has to end.
 int present(const Pixel* source);
 
 // Called once at shut-down: releases what open() acquired, in order, and

@@ -1,6 +1,7 @@
 // Start-up, the frame loop and shut-down. The driver looks at no result but
-// display open's: without a display the demo would run on with nothing shown,
-// out of the user's reach, so it leaves at once.
+// display open's and a present's that says the display is gone for good:
+// without a display the demo would run on with nothing shown, out of the
+// user's reach, so it leaves.
 #include "driver/driver.h"
 
 #include <cstdio>
@@ -55,16 +56,20 @@ int run() {
     music::start(assets.c_str());
     scene::load_pictures(assets.c_str());
 
-    while (platform::escape_key_state() == 0) {
+    // A display whose window system went away (a Wayland compositor that
+    // ended) can't come back: the run ends as after Escape, but says so.
+    bool display_gone = false;
+    while (!display_gone && platform::escape_key_state() == 0) {
         const int32_t t = static_cast<int32_t>(timing::clock_elapsed());
         scene::render_frame(t);
-        display::present(frame_store::screen());
+        display_gone = display::present(frame_store::screen()) < 0;
     }
+    if (display_gone) std::fprintf(stderr, "lost the display: %s\n", display::failure_reason());
 
     frame_store::free_slots();
     music::stop();
     display::close();
-    return 0;
+    return display_gone ? 1 : 0;
 }
 
 int show_still(const char* times) {

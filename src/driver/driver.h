@@ -21,8 +21,9 @@ Arguments parse_arguments(int argc, const char* const* argv);
 const char* usage();
 
 // The whole run, called once by main(). Returns the exit code: 0 after Escape
-// (or SIGINT/SIGTERM), 1 when the display can't be opened (after one line on
-// stderr and the shut-down of what was started). A picture that can't be
+// (or SIGINT/SIGTERM), 1 when the display can't be opened or is lost during
+// the run (after one line on stderr and the shut-down of what was started,
+// the song stopped). A picture that can't be
 // loaded ends the process inside the loader with exit code 1.
 int run();
 

@@ -35,6 +35,9 @@ inline constexpr uint32_t kMessageClose = 0x0010;
 inline constexpr uint32_t kMessageActivateApp = 0x001C;
 inline constexpr uint32_t kMessageSetCursor = 0x0020;
 inline constexpr uint32_t kMessageKeyDown = 0x0100;
+// The window system is going away (wparam non-zero): the display's connection
+// to it broke and can't be had back. last_error() says how.
+inline constexpr uint32_t kMessageEndSession = 0x0016;
 
 // The window procedure the display registers: called by dispatch_message, on
 // the program's thread, with the message as fetched. Returns the message's

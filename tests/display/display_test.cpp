@@ -300,6 +300,25 @@ TEST_F(DisplayTest, AFailingLockReturnsZeroAndTheNextPresentTriesAgain) {
     EXPECT_EQ(fake_log(), expected);
 }
 
+TEST_F(DisplayTest, OnceTheWindowSystemGoesPresentDrawsNoMoreAndSaysWhyUntilTheNextOpen) {
+    ASSERT_EQ(display::open(kTitle, 640, 480), 1);
+    const test_support::PageBuffer page = test_support::uniform_page(0);
+    platform_fake::post_message(platform::kMessageActivateApp, 1, 0);
+    platform_fake::post_message(platform::kMessageEndSession, 0, 0);  // asked, not ended
+    EXPECT_EQ(display::present(page.data()), 1);
+    platform_fake::post_message(platform::kMessageEndSession, 1, 0);
+    platform_fake::clear_log();
+    EXPECT_EQ(display::present(page.data()), -1);
+    EXPECT_EQ(display::present(page.data()), -1);
+    EXPECT_EQ(fake_log_count("lock_surface") + fake_log_count("flip"), 0);
+    EXPECT_STREQ(display::failure_reason(), "its window system went away (scripted)");
+    display::close();
+    ASSERT_EQ(display::open(kTitle, 640, 480), 1);
+    display::window_procedure(0x14, platform::kMessageActivateApp, 1, 0);
+    EXPECT_EQ(display::present(page.data()), 1);
+    EXPECT_STREQ(display::failure_reason(), "");
+}
+
 TEST_F(DisplayTest, PresentAfterAFailedOpenNeverDraws) {
     // Failing late leaves the whole chain held but no converter; failing
     // early leaves no surface at all. Either way the window may be active.

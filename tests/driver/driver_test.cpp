@@ -169,6 +169,23 @@ TEST_F(DriverTest, WithNoDisplayOneLineOnStderrThenTheDisplayIsClosedAndExitIsOn
                          "release_display_object 0x13", "destroy_window 0x14", "free_library 0x11"}));
 }
 
+// A Wayland compositor that ends under the demo: not a close request, which
+// stays ignored, but the end of the run, as after Escape, with one line and 1.
+TEST_F(DriverTest, ADisplayWhoseWindowSystemWentAwayEndsTheRunThroughTheShutDownWithOneLine) {
+    platform_fake::script().escape_after_polls = 100;
+    platform_fake::post_message(platform::kMessageClose, 0, 0);
+    platform_fake::post_message(platform::kMessageEndSession, 1, 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(driver::run(), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "lost the display: its window system went away (scripted)\n");
+    EXPECT_EQ(fake_log_count("escape_key_state"), 1);
+    EXPECT_EQ(fake_log_count("flip"), 0);  // nothing drawn once it went, not even the black page
+    const Log all = fake_log_of(
+        {"escape_key_state", "music_free_song", "music_close", "release_surface", "destroy_window", "free_library"});
+    EXPECT_EQ(all, (Log{"escape_key_state", "music_free_song 0x80", "music_close", "release_surface 0x15",
+                        "destroy_window 0x14", "free_library 0x11"}));
+}
+
 // The browser's still form: the run's frames at the listed times, the last
 // one presented once; no music, no frame loop.
 TEST_F(DriverTest, StillFormPresentsTheLastOfTheListedFramesOnce) {

@@ -538,7 +538,12 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
         *wparam = 0;
         *lparam = 0;
         if (event.type == SDL_QUIT) {
-            *message = kMessageClose;
+            // SDL's Wayland driver reports a broken connection with its one
+            // quit event: that is the window system going, not a request.
+            const bool gone =
+                sdl::wayland_connection_broken(state.window, state.error, sizeof state.error) == sdl::Answer::yes;
+            *message = gone ? kMessageEndSession : kMessageClose;
+            *wparam = gone ? 1 : 0;
             return 1;
         }
         if (event.type == SDL_KEYDOWN && !event.key.repeat && (event.key.keysym.mod & KMOD_ALT) &&

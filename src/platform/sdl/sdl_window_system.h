@@ -3,8 +3,11 @@
 // "unknown" elsewhere: whether an X server has a window manager and which of
 // its monitors to take (sdl_window_manager_x11.cpp, else
 // sdl_window_manager_unknown.cpp), and whether a Wayland compositor offers a
-// seat (sdl_wayland_seat.cpp, else sdl_wayland_seat_unknown.cpp).
+// seat and is still connected (sdl_wayland_seat.cpp, else
+// sdl_wayland_seat_unknown.cpp).
 #pragma once
+
+#include <cstddef>
 
 struct SDL_Window;
 
@@ -41,5 +44,11 @@ bool place_on_one_monitor(SDL_Window* window, bool with_window_manager);
 // reach the demo. "unknown" when the compositor can't be reached: SDL then
 // says why.
 Answer wayland_compositor_has_seat();
+
+// Whether the window's Wayland connection has broken (the compositor ended or
+// dropped the demo). SDL 2.26 says so only with one SDL_QUIT, which looks
+// like a close request. On "yes" why holds a line naming the compositor and
+// the error; "unknown" when the window is not on Wayland.
+Answer wayland_connection_broken(SDL_Window* window, char* why, size_t why_size);
 
 }  // namespace platform::sdl
