@@ -20,8 +20,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_start_up.h"
 #include "platform/sdl/sdl_window_system.h"
-#include "platform/shared/flip_spacing.h"
-#include "platform/shared/present_stats.h"
+#include "platform/shared/flip_pacer.h"
 
 namespace platform {
 namespace {
@@ -49,9 +48,9 @@ struct SdlState {
     uint32_t back_buffer_count;
     int32_t width;
     int32_t height;
-    uint64_t last_flip_ns;
-    uint32_t presentation;   // the user's kPresent* choices
-    bool vsync_after_first;  // the first present goes unsynchronised (see create_primary_surface)
+    flip_pacer::Pacer pacer;  // spaces the flips and counts them for orvo --stats
+    uint32_t presentation;    // the user's kPresent* choices
+    bool vsync_after_first;   // the first present goes unsynchronised (see create_primary_surface)
 
     int32_t audio_buffer_ms;
     bool audio_up;
@@ -62,7 +61,6 @@ struct SdlState {
 };
 
 SdlState state;
-present_stats::Record presents;  // for orvo --stats
 
 int32_t failure(const char* what) {
     std::snprintf(state.error, sizeof state.error, "%s", what);
@@ -123,7 +121,7 @@ const char* last_error() { return state.error; }
 void set_presentation(uint32_t choices) { state.presentation = choices; }
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
-    return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
+    return flip_pacer::report(state.pacer, frames, p50_us, p99_us, max_us, late);
 }
 
 void catch_stop_signals() {
@@ -285,16 +283,11 @@ int32_t flip(Handle primary) {
         SDL_RenderSetVSync(state.renderer, 1);
         state.vsync_after_first = false;
     }
-    const int rate_hz = state.screen.desktop.refresh_rate > 0 ? state.screen.desktop.refresh_rate : 60;
-    presents.period_ns = 1000000000 / rate_hz;
-    present_stats::add_present(&presents, static_cast<int64_t>(monotonic_ns()));
     // Not every renderer that accepts the vsync request waits for it (the
     // software one, or any on a virtual X server): flips are also spaced.
-    const uint64_t now = monotonic_ns();
-    const int64_t since = state.last_flip_ns != 0 ? static_cast<int64_t>(now - state.last_flip_ns) : -1;
-    const int64_t wait = flip_spacing::wait_ticks(since, 1000000000, state.screen.desktop.refresh_rate);
-    if (wait > 0) sleep_ns(static_cast<uint64_t>(wait));
-    state.last_flip_ns = monotonic_ns();
+    flip_pacer::after_flip(
+        &state.pacer, state.screen.desktop.refresh_rate, [] { return static_cast<int64_t>(monotonic_ns()); },
+        [](int64_t ns) { sleep_ns(static_cast<uint64_t>(ns)); });
     return 0;
 }
 
