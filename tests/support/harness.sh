@@ -187,14 +187,15 @@ pixels_changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; } # file fil
 # proxies SDL 2.26 never destroys) can no longer be named in a suppression.
 # There the seat check runs too; weston-no-seat checks it alone.
 demo_case_begin() { # name group program
-    local libraries
+    local libraries suppressions
     harness_begin "$1"
     after_failure=end_case
     group "$2"
     # (Through a variable: a grep that stops reading early would fail the
     # pipe under pipefail while ldd still writes.)
     libraries=$(ldd "$3" 2>/dev/null || true)
-    [[ $libraries != *libasan* ]] || export LSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan_suppressions.txt:print_suppressions=0"
+    suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan_suppressions.txt
+    [[ $libraries != *libasan* ]] || export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
     [[ $libraries != *libasan* || $1 != wayland\ * || $2 == weston-no-seat ]] ||
         export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 }
