@@ -63,4 +63,40 @@ TEST(PresentStats, PercentilesMaximumAndLateFrames) {
     EXPECT_EQ(late, 2u);
 }
 
+TEST(PresentStats, TheHistogramsEdges) {
+    using platform::present_stats::add_present;
+    using platform::present_stats::report;
+    static platform::present_stats::Record record;  // 40 KB: off the stack
+    uint32_t frames = 0, p50 = 0, p99 = 0, max = 0, late = 0;
+
+    // An interval of 1.00015 s falls in the last bin, not past the array
+    // (the counts' neighbour in the record is the frame count).
+    int64_t now = 1000000000;
+    add_present(&record, now);
+    add_present(&record, now += 1000150000);
+    report(record, &frames, &p50, &p99, &max, &late);
+    EXPECT_EQ(frames, 2u);
+    EXPECT_EQ(p50, 1000100u);
+    EXPECT_EQ(max, 1000150u);
+
+    // Nine intervals of 16.6 ms and one of 30 ms: 99 % of ten is 9.9, so the
+    // p99 takes the tenth.
+    record = {};
+    add_present(&record, now);
+    for (int i = 0; i < 9; ++i) add_present(&record, now += 16600000);
+    add_present(&record, now += 30000000);
+    report(record, &frames, &p50, &p99, &max, &late);
+    EXPECT_EQ(p50, 16700u);
+    EXPECT_EQ(p99, 30000u);  // the bin's edge, 30.1 ms, is more than any interval was
+
+    // Ten equal intervals: the bin's edge is past them, so p50 is the maximum.
+    record = {};
+    add_present(&record, now);
+    for (int i = 0; i < 10; ++i) add_present(&record, now += 16600000);
+    report(record, &frames, &p50, &p99, &max, &late);
+    EXPECT_EQ(max, 16600u);
+    EXPECT_EQ(p50, 16600u);
+    EXPECT_EQ(p99, 16600u);
+}
+
 }  // namespace

@@ -10,8 +10,8 @@
 // the new backend's own, and replace each body by the platform's calls,
 // keeping the contract above it. The window class and message dispatch
 // (platform/shared/window_messages.cpp), the song loading
-// (song_file::load_song_handle) and the flip spacing
-// (platform/shared/flip_spacing.h) are shared: link or call them unless the
+// (song_file::load_song_handle) and the flip pacer
+// (platform/shared/flip_pacer.h) are shared: link or call them unless the
 // platform has its own.
 #include <chrono>
 #include <csignal>
@@ -20,8 +20,7 @@
 
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
-#include "platform/shared/flip_spacing.h"
-#include "platform/shared/present_stats.h"
+#include "platform/shared/flip_pacer.h"
 
 namespace platform {
 namespace {
@@ -46,13 +45,12 @@ struct TemplateState {
     int32_t width;
     int32_t height;
     bool surface_up;
-    int64_t last_flip_ns;  // 0 before the first flip
+    flip_pacer::Pacer pacer;  // spaces the flips and counts them for orvo --stats
     bool audio_up;
     uint32_t presentation;  // kPresent* bits: nothing to show, so only kept
 };
 
 TemplateState state;
-present_stats::Record presents;
 
 // The surface memory: every flipping-chain form is this one buffer.
 alignas(16) uint8_t surface_pixels[kLargestWidth * kLargestHeight * 4];
@@ -80,7 +78,7 @@ void set_presentation(uint32_t choices) { state.presentation = choices; }
 
 // The flips counted so far (see flip).
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
-    return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
+    return flip_pacer::report(state.pacer, frames, p50_us, p99_us, max_us, late);
 }
 
 // From now on SIGINT and SIGTERM make escape_key_state() report a press
@@ -189,12 +187,8 @@ int32_t unlock_surface(Handle, uint8_t*) { return 0; }
 // for, flips are spaced one refresh period apart.
 int32_t flip(Handle primary) {
     if (primary != kPrimary || !state.surface_up) return failure("no primary surface");
-    const int64_t since = state.last_flip_ns != 0 ? now_ns() - state.last_flip_ns : -1;
-    const int64_t wait = flip_spacing::wait_ticks(since, 1000000000, kRefreshHz);
-    if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
-    state.last_flip_ns = now_ns();
-    presents.period_ns = 1000000000 / kRefreshHz;
-    present_stats::add_present(&presents, state.last_flip_ns);
+    flip_pacer::after_flip(&state.pacer, kRefreshHz, now_ns,
+                           [](int64_t ns) { std::this_thread::sleep_for(std::chrono::nanoseconds(ns)); });
     return 0;
 }
 

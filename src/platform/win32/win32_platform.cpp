@@ -18,8 +18,7 @@
 
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
-#include "platform/shared/flip_spacing.h"
-#include "platform/shared/present_stats.h"
+#include "platform/shared/flip_pacer.h"
 
 namespace platform {
 namespace {
@@ -37,9 +36,10 @@ struct Win32State {
     std::atomic<bool> stop_signal;
 
     WindowProcedure procedure;
-    int64_t last_flip;   // performance-counter ticks; 0 before the first flip
-    int32_t refresh_hz;  // found at the first flip
-    MSG message;         // the last one fetched, translated and dispatched as it came
+    flip_pacer::Pacer pacer;  // spaces the flips and counts them for orvo --stats
+    bool refresh_known;       // refresh_hz was looked up (at the first flip)
+    int32_t refresh_hz;       // as the display reports it; 0 when it does not
+    MSG message;              // the last one fetched, translated and dispatched as it came
 
     // Music: the output device, its buffers and the mixing thread.
     HWAVEOUT device;
@@ -97,8 +97,6 @@ DWORD WINAPI mix_music(void*) {
     return 0;
 }
 
-present_stats::Record presents;  // for orvo --stats
-
 void stop_mixer() {
     if (!state.mixer) return;
     state.mixer_stop = true;
@@ -115,25 +113,22 @@ void stop_mixer() {
 // also spaced at least one refresh period apart, less a millisecond, so that
 // a real wait for the display is never stretched.
 void space_flips() {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    if (state.refresh_hz == 0) {
+    if (!state.refresh_known) {
         DEVMODEA mode{};
         mode.dmSize = sizeof mode;
-        const bool known = EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1;
-        state.refresh_hz = known ? static_cast<int32_t>(mode.dmDisplayFrequency) : 60;
+        const bool known = EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+        state.refresh_hz = known ? static_cast<int32_t>(mode.dmDisplayFrequency) : 0;
+        state.refresh_known = true;
     }
-    const int64_t since = state.last_flip != 0 ? now.QuadPart - state.last_flip : -1;
-    const int64_t wait = flip_spacing::wait_ticks(since, frequency.QuadPart, state.refresh_hz);
-    if (wait > 0) {
-        Sleep(static_cast<DWORD>(wait * 1000 / frequency.QuadPart));
+    const auto now_ns = [] {
+        LARGE_INTEGER frequency, now;
+        QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&now);
-    }
-    state.last_flip = now.QuadPart;
-    presents.period_ns = 1000000000 / state.refresh_hz;
-    const int64_t ticks = now.QuadPart, rate = frequency.QuadPart;
-    present_stats::add_present(&presents, ticks / rate * 1000000000 + ticks % rate * 1000000000 / rate);
+        const int64_t ticks = now.QuadPart, rate = frequency.QuadPart;
+        return ticks / rate * 1000000000 + ticks % rate * 1000000000 / rate;
+    };
+    flip_pacer::after_flip(&state.pacer, state.refresh_hz, now_ns,
+                           [](int64_t ns) { Sleep(static_cast<DWORD>(ns / 1000000)); });
 }
 
 // A picture failure ends the process from inside start-up with no shut-down
@@ -153,7 +148,7 @@ const char* last_error() { return state.error; }
 void set_presentation(uint32_t) {}
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
-    return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
+    return flip_pacer::report(state.pacer, frames, p50_us, p99_us, max_us, late);
 }
 
 void catch_stop_signals() { SetConsoleCtrlHandler(on_console_stop, TRUE); }
