@@ -18,9 +18,11 @@ lists[video]="libavcodec-dev libavformat-dev libswscale-dev libswresample-dev li
 lists[test]="libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev clang-format clang-tidy
   xvfb xdotool imagemagick sox x11-utils x11-xserver-utils bc"
 # Mesa's GL drivers draw for the compositors and the demo on them; wayland-info
-# tells what a compositor offers (a keyboard); the session bus is mutter's and kwin's.
+# tells what a compositor offers (a keyboard); the session bus is mutter's and kwin's;
+# xscreensaver's daemon starts the demo as its hack.
 lists[desktops]="openbox icewm fluxbox jwm
-  weston mutter kwin-wayland dbus dbus-user-session wayland-utils libgl1-mesa-dri"
+  weston mutter kwin-wayland dbus dbus-user-session wayland-utils libgl1-mesa-dri
+  xscreensaver"
 lists[fuzz]="clang libclang-rt-14-dev"
 lists[packages]="lintian desktop-file-utils appstream zip unzip icoutils"
 

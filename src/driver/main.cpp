@@ -2,6 +2,7 @@
 // arguments it knows (driver::parse_arguments) choose how it is shown or are
 // answered at once; anything else is refused.
 #include <cstdio>
+#include <cstdlib>
 
 #include "driver/driver.h"
 #include "platform/platform.h"
@@ -18,16 +19,16 @@ void print_stats() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const driver::Arguments arguments = driver::parse_arguments(argc, argv);
+    const driver::Arguments arguments = driver::parse_arguments(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
     switch (arguments.command) {
         case driver::Command::help: std::fputs(driver::usage(), stdout); return 0;
         case driver::Command::version: std::puts("orvo " ORVO_VERSION); return 0;
         case driver::Command::refuse:
-            std::fprintf(stderr, "orvo: %s \"%s\"\n%s", arguments.why, argv[arguments.refused], driver::usage());
+            std::fprintf(stderr, "orvo: %s \"%s\"\n%s", arguments.why, arguments.word, driver::usage());
             return 2;
         case driver::Command::run: break;
     }
-    if (arguments.presentation != 0) platform::set_presentation(arguments.presentation);
+    if (arguments.presentation != 0) platform::set_presentation(arguments.presentation, arguments.window);
     const int code = driver::run();
     if (arguments.stats) print_stats();
     return code;

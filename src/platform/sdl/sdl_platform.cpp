@@ -18,6 +18,7 @@
 
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl_foreign_window.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "platform/shared/flip_spacing.h"
 #include "platform/shared/present_stats.h"
@@ -57,6 +58,9 @@ struct SdlState {
     bool window_manager;     // someone answers fullscreen requests
     bool windowed;           // shown in a window now (--window, or after Alt+Enter)
     bool vsync_after_first;  // the first present goes unsynchronised (see create_primary_surface)
+    bool foreign;            // drawing into another program's window (kPresentInWindow)
+    uintptr_t foreign_id;    // its X id, 0 the root window
+    bool foreign_activated;  // the one activation a borrowed, already shown window gets
 
     int32_t audio_buffer_ms;
     bool audio_up;
@@ -288,7 +292,11 @@ bool start_video() {
 
 const char* last_error() { return state.error; }
 
-void set_presentation(uint32_t choices) { state.presentation = choices; }
+void set_presentation(uint32_t choices, uintptr_t window) {
+    state.presentation = choices;
+    state.foreign = (choices & kPresentInWindow) != 0;
+    state.foreign_id = window;
+}
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
     return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
@@ -309,7 +317,7 @@ void catch_stop_signals() {
 
 Handle load_display_library() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (!start_video()) return 0;
+    if (state.foreign ? !sdl::start_foreign_video(state.error, sizeof state.error) : !start_video()) return 0;
     state.video_up = true;
     SDL_AddEventWatch(watch_events, nullptr);
     return kLibrary;
@@ -331,6 +339,10 @@ Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_
     // the display is taken. On an output scaled for a dense screen (a
     // Wayland output at scale 2) the window's buffer has the output's own
     // pixels, not the logical size blown up by the compositor.
+    if (state.foreign) {
+        state.window = sdl::open_foreign_window(state.foreign_id, state.error, sizeof state.error);
+        return state.window ? kWindow : 0;
+    }
     int w = width > 0 ? width : (state.desktop.w > 0 ? state.desktop.w : 1);
     int h = height > 0 ? height : (state.desktop.h > 0 ? state.desktop.h : 1);
     uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_BORDERLESS;
@@ -351,6 +363,10 @@ Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_
 }
 
 void destroy_window(Handle) {
+    if (state.foreign) {
+        sdl::close_foreign_window(state.window);
+        state.window = nullptr;
+    }
     if (state.window) {
         SDL_DestroyWindow(state.window);
         state.window = nullptr;
@@ -360,6 +376,7 @@ void destroy_window(Handle) {
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     if (object != kDisplayObject) return failure("no display object");
     if (window != kWindow || !state.window) return -1;  // create_window's reason stands
+    if (state.foreign) return 0;                        // its owner shows it
     // A bare X server has nobody to honour a fullscreen request; the window
     // already covers its screen by its size, and SDL would only wait 100 ms
     // at close for an answer that never comes.
@@ -389,7 +406,7 @@ int32_t set_exclusive_fullscreen(Handle object, Handle window) {
 }
 
 int32_t set_normal_cooperative_level(Handle, Handle) {
-    if (!state.window) return 0;
+    if (!state.window || state.foreign) return 0;
     // Leaving fullscreen waits (up to 100 ms) until the window manager has
     // resized the window; a windowed size other than the screen's lets that
     // wait end at the first answer.
@@ -419,7 +436,7 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
                                Handle* primary) {
     if (object != kDisplayObject || !state.window) return failure("no display object");
     if (!state.renderer) {
-        state.renderer = create_renderer(state.window);
+        state.renderer = state.foreign ? sdl::create_foreign_renderer(state.window) : create_renderer(state.window);
         if (!state.renderer) return sdl_failure();
         // Scaled to fit, aspect kept: the rest of the screen stays black.
         // --sharp: whole multiples only, each pixel a square block.
@@ -533,6 +550,13 @@ void free_library(Handle library) {
 
 int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lparam) {
     if (!state.video_up) return 0;
+    if (state.foreign && !state.foreign_activated) {
+        state.foreign_activated = true;
+        *message = kMessageActivateApp;
+        *wparam = 1;
+        *lparam = 0;
+        return 1;
+    }
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         *wparam = 0;
@@ -583,6 +607,8 @@ int16_t escape_key_state() {
         if (SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE]) result = static_cast<int16_t>(0x8000);
     }
     if (state.escape_pressed) result |= 1;
+    // A screensaver is ended by its owner, with a signal or by taking its window away.
+    if (state.foreign) result = sdl::foreign_window_gone() ? 1 : 0;
     if (state.stop_signal) result |= 1;
     state.escape_pressed = 0;
     return result;
@@ -609,6 +635,7 @@ int32_t music_set_buffer_size(int32_t milliseconds) {
 }
 
 int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
+    if (state.presentation & kPresentSilent) return failure("silent: no sound device is opened"), 0;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (with_stderr_quiet([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) < 0) return sdl_failure(), 0;
     state.audio_up = true;

@@ -150,7 +150,7 @@ const char* last_error() { return state.error; }
 
 // DirectDraw's exclusive fullscreen mode already shows the picture with
 // whole pixels; a window is not offered here, so the choices are ignored.
-void set_presentation(uint32_t) {}
+void set_presentation(uint32_t, uintptr_t) {}
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
     return present_stats::report(presents, frames, p50_us, p99_us, max_us, late);
