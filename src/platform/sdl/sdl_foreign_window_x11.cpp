@@ -22,12 +22,15 @@ struct Borrowed {
 
 Borrowed borrowed;
 
-// The owner may destroy the window at any moment (xscreensaver does once
-// its hack has ended, a settings dialog when it closes). The next request
-// on it fails, and Xlib's own handler would end the process over that.
+// The owner may destroy the window at any moment (xscreensaver does as it
+// ends its hack, a settings dialog when it closes), and with it the windows
+// around it. The next request on any of them fails (SDL asks where the
+// window lies on a move), and Xlib's own handler would end the process
+// over that. Every window this program touches is someone else's, so no
+// such error is its own fault.
 int on_x_error(Display* display, XErrorEvent* error) {
-    if (error->resourceid == borrowed.window && (error->error_code == BadWindow || error->error_code == BadDrawable)) {
-        borrowed.gone = true;
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+        if (error->resourceid == borrowed.window) borrowed.gone = true;
         return 0;
     }
     return borrowed.previous ? borrowed.previous(display, error) : 0;
