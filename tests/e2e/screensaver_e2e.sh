@@ -111,13 +111,13 @@ window-id)
     refused 2 --window-id 0
     XSCREENSAVER_WINDOW=zz refused 2 --root
     refused 1 --window-id 0x1fffff00
-    DISPLAY= refused 1 --root
+    DISPLAY='' refused 1 --root
     ;;
 xscreensaver)
     # As root the daemon starts no hack: an ordinary user runs it, with a
     # home and runtime folder of its own under the work folder.
     if [ "$(id -u)" = 0 ]; then
-        user=orvo-test
+        user="orvo-test"
         id "$user" >/dev/null 2>&1 || useradd --system --create-home "$user" || fail "no user $user"
         as_user() { runuser -u "$user" -- env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" "$@"; }
     else
