@@ -9,8 +9,10 @@ namespace driver {
 // orvo's command line. With no arguments the demo runs as it always has;
 // --window, --sharp and --stats combine; --root or --window-id ID (with
 // --sound to be heard) make it a screensaver drawing into another program's
-// window; --help and --version answer alone.
-enum class Command { run, help, version, refuse };
+// window; --help and --version answer alone. Windows' screensaver forms:
+// /s plays until any input, /p HWND draws into a preview window, /c (and no
+// argument when the program is named *.scr) asks for the settings.
+enum class Command { run, help, version, settings, refuse };
 struct Arguments {
     Command command;
     uint32_t presentation;  // platform::kPresent* bits for set_presentation

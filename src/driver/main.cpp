@@ -3,6 +3,10 @@
 // answered at once; anything else is refused.
 #include <cstdio>
 #include <cstdlib>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 #include "driver/driver.h"
 #include "platform/platform.h"
@@ -16,6 +20,16 @@ void print_stats() {
                 p50 / 1000, p50 % 1000 / 100, p99 / 1000, p99 % 1000 / 100, max / 1000, max % 1000 / 100, late);
 }
 
+// The screensaver's settings dialog: there is nothing to set.
+void show_no_settings() {
+    constexpr const char* kText = "Orvo has no settings: it plays the demo, silently in the preview.";
+#ifdef _WIN32
+    MessageBoxA(nullptr, kText, "Orvo", MB_OK | MB_ICONINFORMATION);
+#else
+    std::puts(kText);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -23,6 +37,7 @@ int main(int argc, char** argv) {
     switch (arguments.command) {
         case driver::Command::help: std::fputs(driver::usage(), stdout); return 0;
         case driver::Command::version: std::puts("orvo " ORVO_VERSION); return 0;
+        case driver::Command::settings: show_no_settings(); return 0;
         case driver::Command::refuse:
             std::fprintf(stderr, "orvo: %s \"%s\"\n%s", arguments.why, arguments.word, driver::usage());
             return 2;

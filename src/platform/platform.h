@@ -69,6 +69,10 @@ inline constexpr uint32_t kPresentSharp = 0x2;     // whole-number scaling, near
 // is shown, hidden, raised or grabbed, and keys are not read.
 inline constexpr uint32_t kPresentInWindow = 0x4;
 inline constexpr uint32_t kPresentSilent = 0x8;  // no sound device is opened
+// As a screensaver on the whole screen: any key, mouse button, a mouse move
+// of more than a few pixels or losing the activation ends the demo as
+// Escape does.
+inline constexpr uint32_t kPresentScreensaver = 0x10;
 
 // Called at most once, before load_display_library; without it (or with 0)
 // the demo shows as it always does. window is read only with

@@ -85,6 +85,31 @@ TEST(Arguments, BadWindowIdsAreRefusedNamingThem) {
     }
 }
 
+// Windows starts orvo.scr as "/s", "/p 1234", "/c:1234", "-S" and the like,
+// and with no argument for the settings.
+TEST(Arguments, WindowsScreensaverForms) {
+    for (const char* s : {"/s", "/S", "-s"}) {
+        EXPECT_EQ(parse({s}).command, driver::Command::run) << s;
+        EXPECT_EQ(parse({s}).presentation, platform::kPresentScreensaver) << s;
+    }
+    constexpr uint32_t kPreview = platform::kPresentInWindow | platform::kPresentSilent;
+    EXPECT_EQ(parse({"/p", "1234"}).presentation, kPreview);
+    EXPECT_EQ(parse({"/p", "1234"}).window, 1234u);
+    EXPECT_EQ(parse({"-P:5678"}).window, 5678u);
+    for (const std::vector<const char*>& c : std::vector<std::vector<const char*>>{{"/c"}, {"/C:1234"}, {"/c", "99"}}) {
+        EXPECT_EQ(parse(c).command, driver::Command::settings) << c[0];
+    }
+    const char* scr[] = {"C:\\Windows\\ORVO.SCR"};
+    EXPECT_EQ(driver::parse_arguments(1, scr, nullptr).command, driver::Command::settings);
+    const char* exe[] = {"orvo.exe"};
+    EXPECT_EQ(driver::parse_arguments(1, exe, nullptr).command, driver::Command::run);
+
+    for (const std::vector<const char*>& c :
+         std::vector<std::vector<const char*>>{{"/p"}, {"/p:xyz"}, {"/x"}, {"/sx"}, {"/c", "/s"}, {"/p:"}}) {
+        EXPECT_EQ(parse(c).command, driver::Command::refuse) << c[0];
+    }
+}
+
 TEST(PresentStats, PercentilesMaximumAndLateFrames) {
     static platform::present_stats::Record record;  // 40 KB: off the stack
     record.period_ns = 16666667;
