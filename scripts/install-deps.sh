@@ -25,6 +25,8 @@ lists[desktops]="openbox icewm fluxbox jwm
   xscreensaver"
 lists[fuzz]="clang libclang-rt-14-dev"
 lists[packages]="lintian desktop-file-utils appstream zip unzip icoutils"
+# xmllint: the package test reads the xscreensaver settings file.
+lists[packages]+=" libxml2-utils"
 
 [ $# -gt 0 ] || set -- run
 packages=()
