@@ -19,11 +19,15 @@ lists[test]="libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev clang-fo
   xvfb xdotool imagemagick sox x11-utils x11-xserver-utils bc"
 # Mesa's GL drivers draw for the compositors and the demo on them; wayland-info
 # tells what a compositor offers (a keyboard); the session bus is mutter's and kwin's;
-# sway and cage (wlroots) refuse root, so the tests run them as an ordinary user.
+# sway and cage (wlroots) refuse root, so the tests run them as an ordinary user;
+# xscreensaver's daemon starts the demo as its hack.
 lists[desktops]="openbox icewm fluxbox jwm
-  weston mutter kwin-wayland dbus dbus-user-session wayland-utils libgl1-mesa-dri sway cage"
+  weston mutter kwin-wayland dbus dbus-user-session wayland-utils libgl1-mesa-dri sway cage
+  xscreensaver"
 lists[fuzz]="clang libclang-rt-14-dev"
 lists[packages]="lintian desktop-file-utils appstream zip unzip icoutils"
+# xmllint: the package test reads the xscreensaver settings file.
+lists[packages]+=" libxml2-utils"
 
 [ $# -gt 0 ] || set -- run
 packages=()

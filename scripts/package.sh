@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes Orvo's three downloads in dist/:
 #   orvo_VERSION_amd64.deb               the Debian 12 package (CPack, from build/release)
-#   orvo-VERSION-windows-x86_64.zip      orvo.exe, orvo-render.exe, the four files, README.txt
+#   orvo-VERSION-windows-x86_64.zip      orvo.exe, orvo.scr, orvo-render.exe, the four files, README.txt
 #   orvo-VERSION-web.zip                 the static web site, with a README.txt
 # each with Orvo's LICENSE and the licences of the libraries built into it,
 # taken from Debian's source packages of those libraries. The Windows and
@@ -67,6 +67,8 @@ mkdir -p "$folder"
 for exe in orvo orvo-render; do
   x86_64-w64-mingw32-strip -o "$folder/$exe.exe" "build/windows/$exe.exe"
 done
+# The screensaver is the same program under Windows' name for one.
+cp "$folder/orvo.exe" "$folder/orvo.scr"
 cp build/windows/{02.jpg,02a.jpg,king.jpg,s.s3m} "$folder/"
 cp build/windows/build/README.txt "$folder/"
 licences "$folder" libjpeg-turbo libpng1.6 zlib libopenmpt

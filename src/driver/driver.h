@@ -7,16 +7,27 @@
 namespace driver {
 
 // orvo's command line. With no arguments the demo runs as it always has;
-// --window, --sharp and --stats combine; --help and --version answer alone.
-enum class Command { run, help, version, refuse };
+// --window, --sharp and --stats combine; --root or --window-id ID (with
+// --sound to be heard) make it a screensaver drawing into another program's
+// window; --help and --version answer alone. Windows' screensaver forms:
+// /s plays until any input, /p HWND draws into a preview window, /c (and no
+// argument when the program is named *.scr) asks for the settings.
+enum class Command { run, help, version, settings, refuse };
 struct Arguments {
     Command command;
     uint32_t presentation;  // platform::kPresent* bits for set_presentation
     bool stats;             // print the presentation figures at exit
+    uintptr_t window;       // with kPresentInWindow: the window's id, 0 the root window
     int refused;            // the index of the argument refused (Command::refuse)
+    const char* word;       // the text refused: that argument, or the environment's value
     const char* why;        // why it was refused, e.g. "unknown argument"
 };
-Arguments parse_arguments(int argc, const char* const* argv);
+// screensaver_window is $XSCREENSAVER_WINDOW (or null): with --root, the
+// window xscreensaver made for its hack.
+Arguments parse_arguments(int argc, const char* const* argv, const char* screensaver_window = nullptr);
+// A window id as xscreensaver and Windows write it: 0x and hexadecimal, or
+// decimal; non-zero and within 32 bits.
+bool parse_window_id(const char* text, uintptr_t* id);
 // The usage text, several lines, ending in a newline.
 const char* usage();
 

@@ -66,11 +66,21 @@ void catch_stop_signals();
 
 inline constexpr uint32_t kPresentWindowed = 0x1;  // a resizable window instead of the whole screen
 inline constexpr uint32_t kPresentSharp = 0x2;     // whole-number scaling, nearest pixels, black around
+// Into another program's window (a screensaver's): the window system's id
+// of it is set_presentation's window, 0 for the whole screen's root window.
+// The picture is letterboxed to that window's size as it changes; nothing
+// is shown, hidden, raised or grabbed, and keys are not read.
+inline constexpr uint32_t kPresentInWindow = 0x4;
+inline constexpr uint32_t kPresentSilent = 0x8;  // no sound device is opened
+// As a screensaver on the whole screen: any key, mouse button, a mouse move
+// of more than a few pixels or losing the activation ends the demo as
+// Escape does.
+inline constexpr uint32_t kPresentScreensaver = 0x10;
 
 // Called at most once, before load_display_library; without it (or with 0)
-// the demo shows as it always does. A backend that can't honour a choice
-// ignores it.
-void set_presentation(uint32_t choices);
+// the demo shows as it always does. window is read only with
+// kPresentInWindow. A backend that can't honour a choice ignores it.
+void set_presentation(uint32_t choices, uintptr_t window);
 // What the flips so far came to: frames presented, the interval between
 // presents at the 50th and 99th percentile and its maximum (microseconds),
 // and the intervals longer than one and a half refresh periods. Zeros where

@@ -9,9 +9,9 @@
 
 namespace {
 
-driver::Arguments parse(std::vector<const char*> words) {
+driver::Arguments parse(std::vector<const char*> words, const char* screensaver_window = nullptr) {
     words.insert(words.begin(), "orvo");
-    return driver::parse_arguments(static_cast<int>(words.size()), words.data());
+    return driver::parse_arguments(static_cast<int>(words.size()), words.data(), screensaver_window);
 }
 
 TEST(Arguments, ChoicesCombineAndAnswersStandAlone) {
@@ -42,6 +42,71 @@ TEST(Arguments, RefusesNamingTheArgument) {
         EXPECT_EQ(result.command, driver::Command::refuse) << c.words[0];
         EXPECT_EQ(result.refused, c.refused) << c.words[0];
         EXPECT_STRNE(result.why, "");
+    }
+}
+
+// xscreensaver starts a hack as "HACK --root" with its window in the
+// environment, hexadecimal; a settings preview as "--window-id ID".
+TEST(Arguments, ScreensaverWindowsAreSilentUnlessAsked) {
+    constexpr uint32_t kSaver = platform::kPresentInWindow | platform::kPresentSilent;
+    const driver::Arguments root = parse({"--root"});
+    EXPECT_EQ(root.presentation, kSaver);
+    EXPECT_EQ(root.window, 0u);  // the root window itself
+    EXPECT_EQ(parse({"--root"}, "0x1a00003").window, 0x1a00003u);
+    EXPECT_EQ(parse({"--root"}, "").window, 0u);
+    EXPECT_EQ(parse({"--sound", "--root"}).presentation, platform::kPresentInWindow);
+    const driver::Arguments id = parse({"--window-id", "41943043", "--sharp"});
+    EXPECT_EQ(id.command, driver::Command::run);
+    EXPECT_EQ(id.presentation, kSaver | platform::kPresentSharp);
+    EXPECT_EQ(id.window, 41943043u);
+    EXPECT_EQ(parse({"--window-id", "0XfFfFfFfF"}).window, 0xFFFFFFFFu);
+}
+
+TEST(Arguments, BadWindowIdsAreRefusedNamingThem) {
+    const struct {
+        std::vector<const char*> words;
+        const char* environment;
+        const char* word;
+    } cases[] = {
+        {{"--window-id"}, nullptr, "--window-id"},
+        {{"--window-id", "xyz"}, nullptr, "xyz"},
+        {{"--window-id", "0"}, nullptr, "0"},
+        {{"--window-id", "0x"}, nullptr, "0x"},
+        {{"--window-id", "-5"}, nullptr, "-5"},
+        {{"--window-id", "0x100000000"}, nullptr, "0x100000000"},
+        {{"--window-id", "12a"}, nullptr, "12a"},
+        {{"--root"}, "zz", "zz"},
+        {{"--root", "--window-id", "5"}, nullptr, "--window-id"},
+    };
+    for (const auto& c : cases) {
+        const driver::Arguments result = parse(c.words, c.environment);
+        EXPECT_EQ(result.command, driver::Command::refuse) << c.word;
+        EXPECT_STREQ(result.word, c.word);
+    }
+}
+
+// Windows starts orvo.scr as "/s", "/p 1234", "/c:1234", "-S" and the like,
+// and with no argument for the settings.
+TEST(Arguments, WindowsScreensaverForms) {
+    for (const char* s : {"/s", "/S", "-s"}) {
+        EXPECT_EQ(parse({s}).command, driver::Command::run) << s;
+        EXPECT_EQ(parse({s}).presentation, platform::kPresentScreensaver) << s;
+    }
+    constexpr uint32_t kPreview = platform::kPresentInWindow | platform::kPresentSilent;
+    EXPECT_EQ(parse({"/p", "1234"}).presentation, kPreview);
+    EXPECT_EQ(parse({"/p", "1234"}).window, 1234u);
+    EXPECT_EQ(parse({"-P:5678"}).window, 5678u);
+    for (const std::vector<const char*>& c : std::vector<std::vector<const char*>>{{"/c"}, {"/C:1234"}, {"/c", "99"}}) {
+        EXPECT_EQ(parse(c).command, driver::Command::settings) << c[0];
+    }
+    const char* scr[] = {"C:\\Windows\\ORVO.SCR"};
+    EXPECT_EQ(driver::parse_arguments(1, scr, nullptr).command, driver::Command::settings);
+    const char* exe[] = {"orvo.exe"};
+    EXPECT_EQ(driver::parse_arguments(1, exe, nullptr).command, driver::Command::run);
+
+    for (const std::vector<const char*>& c :
+         std::vector<std::vector<const char*>>{{"/p"}, {"/p:xyz"}, {"/x"}, {"/sx"}, {"/c", "/s"}, {"/p:"}}) {
+        EXPECT_EQ(parse(c).command, driver::Command::refuse) << c[0];
     }
 }
 

@@ -74,6 +74,11 @@ check_deb() {
     group "the .deb's programs, unpacked"
     line=$("$scratch/usr/bin/orvo" --version)
     [ "$line" = "orvo $version" ] || fail "orvo --version says \"$line\", the package $version"
+    # The xscreensaver hack: a link to orvo where Debian's hacks live, and its settings.
+    line=$("$scratch/usr/libexec/xscreensaver/orvo" --version)
+    [ "$line" = "orvo $version" ] || fail "the xscreensaver hack says \"$line\""
+    xmllint --noout "$scratch/usr/share/xscreensaver/config/orvo.xml" || fail "orvo.xml is not well-formed"
+    grep -q '<command arg="--root"/>' "$scratch/usr/share/xscreensaver/config/orvo.xml" || fail "orvo.xml has no --root"
     line=$("$scratch/usr/bin/orvo-render" --version)
     [ "$line" = "orvo-render $version" ] || fail "orvo-render --version says \"$line\", the package $version"
     mkdir -p "$work/empty"
@@ -140,7 +145,7 @@ check_windows() {
     mkdir -p "$work/windows"
     unzip -q "$zip" -d "$work/windows" || { fail "unzip"; return; }
     folder=$work/windows/orvo-$version-windows-x86_64
-    for f in orvo.exe orvo-render.exe 02.jpg 02a.jpg king.jpg s.s3m README.txt LICENSE.txt \
+    for f in orvo.exe orvo.scr orvo-render.exe 02.jpg 02a.jpg king.jpg s.s3m README.txt LICENSE.txt \
         licences/libjpeg-turbo.txt licences/libpng1.6.txt licences/zlib.txt licences/libopenmpt.txt; do
         [ -f "$folder/$f" ] || fail "the zip has no $f"
     done

@@ -32,4 +32,7 @@ check_vector_moves
 check_unit_suite
 check_golden_frames
 check_whole_program
+# shellcheck source=screensaver_checks.sh
+. "$here/screensaver_checks.sh"
+check_screensaver
 finish

@@ -106,7 +106,9 @@ const char* last_error() { return "scripted"; }
 
 void catch_stop_signals() { record("catch_stop_signals"); }
 
-void set_presentation(uint32_t choices) { record("set_presentation %#x", choices); }
+void set_presentation(uint32_t choices, uintptr_t window) {
+    record("set_presentation %#x %#llx", choices, static_cast<unsigned long long>(window));
+}
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
     *frames = *p50_us = *p99_us = *max_us = *late = 0;

@@ -18,6 +18,7 @@
 
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl_foreign_window.h"
 #include "platform/sdl/sdl_start_up.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "platform/shared/flip_pacer.h"
@@ -51,6 +52,9 @@ struct SdlState {
     flip_pacer::Pacer pacer;  // spaces the flips and counts them for orvo --stats
     uint32_t presentation;    // the user's kPresent* choices
     bool vsync_after_first;   // the first present goes unsynchronised (see create_primary_surface)
+    bool foreign;             // drawing into another program's window (kPresentInWindow)
+    uintptr_t foreign_id;     // its X id, 0 the root window
+    bool foreign_activated;   // the one activation a borrowed, already shown window gets
 
     int32_t audio_buffer_ms;
     bool audio_up;
@@ -118,7 +122,11 @@ void close_audio_at_exit() {
 
 const char* last_error() { return state.error; }
 
-void set_presentation(uint32_t choices) { state.presentation = choices; }
+void set_presentation(uint32_t choices, uintptr_t window) {
+    state.presentation = choices;
+    state.foreign = (choices & kPresentInWindow) != 0;
+    state.foreign_id = window;
+}
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
     return flip_pacer::report(state.pacer, frames, p50_us, p99_us, max_us, late);
@@ -139,7 +147,10 @@ void catch_stop_signals() {
 
 Handle load_display_library() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (!sdl::start_video(state.error, sizeof state.error)) return 0;
+    if (state.foreign ? !sdl::start_foreign_video(state.error, sizeof state.error)
+                      : !sdl::start_video(state.error, sizeof state.error)) {
+        return 0;
+    }
     state.video_up = true;
     SDL_AddEventWatch(watch_events, nullptr);
     return kLibrary;
@@ -155,6 +166,10 @@ int32_t create_display_object(Handle entry, Handle* object) {
 }
 
 Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (state.foreign) {
+        state.screen.window = sdl::open_foreign_window(state.foreign_id, state.error, sizeof state.error);
+        return state.screen.window ? kWindow : 0;
+    }
     if (!sdl::create_window(&state.screen, title, x, y, width, height, (state.presentation & kPresentWindowed) != 0)) {
         sdl_failure();
         return 0;
@@ -164,6 +179,10 @@ Handle create_window(const char*, const char* title, uint32_t, int32_t x, int32_
 }
 
 void destroy_window(Handle) {
+    if (state.foreign && state.screen.window) {
+        sdl::close_foreign_window(state.screen.window);  // destroys SDL's side only
+        state.screen.window = nullptr;
+    }
     if (state.screen.window) {
         SDL_DestroyWindow(state.screen.window);
         state.screen.window = nullptr;
@@ -173,11 +192,12 @@ void destroy_window(Handle) {
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
     if (object != kDisplayObject) return failure("no display object");
     if (window != kWindow || !state.screen.window) return -1;  // create_window's reason stands
+    if (state.foreign) return 0;                               // its owner shows it
     return sdl::show_window(&state.screen) ? 0 : sdl_failure();
 }
 
 int32_t set_normal_cooperative_level(Handle, Handle) {
-    if (state.screen.window) sdl::hide_window(&state.screen);
+    if (state.screen.window && !state.foreign) sdl::hide_window(&state.screen);
     return 0;
 }
 
@@ -202,7 +222,8 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
                                Handle* primary) {
     if (object != kDisplayObject || !state.screen.window) return failure("no display object");
     if (!state.renderer) {
-        state.renderer = sdl::create_renderer(state.screen.window);
+        state.renderer = state.foreign ? sdl::create_foreign_renderer(state.screen.window)
+                                       : sdl::create_renderer(state.screen.window);
         if (!state.renderer) return sdl_failure();
         // Scaled to fit, aspect kept: the rest of the screen stays black.
         // --sharp: whole multiples only, each pixel a square block.
@@ -311,6 +332,13 @@ void free_library(Handle library) {
 
 int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lparam) {
     if (!state.video_up) return 0;
+    if (state.foreign && !state.foreign_activated) {
+        state.foreign_activated = true;
+        *message = kMessageActivateApp;
+        *wparam = 1;
+        *lparam = 0;
+        return 1;
+    }
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         *wparam = 0;
@@ -365,6 +393,8 @@ int16_t escape_key_state() {
         if (SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE]) result = static_cast<int16_t>(0x8000);
     }
     if (state.escape_pressed) result |= 1;
+    // A screensaver is ended by its owner, with a signal or by taking its window away.
+    if (state.foreign) result = sdl::foreign_window_gone() ? 1 : 0;
     if (state.stop_signal) result |= 1;
     state.escape_pressed = 0;
     return result;
@@ -391,6 +421,7 @@ int32_t music_set_buffer_size(int32_t milliseconds) {
 }
 
 int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
+    if (state.presentation & kPresentSilent) return failure("silent: no sound device is opened"), 0;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (sdl::with_stderr_quiet([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) < 0) return sdl_failure(), 0;
     state.audio_up = true;

@@ -74,7 +74,7 @@ const char* last_error() { return state.error; }
 
 // The user's choices of window and scaling; a backend with a screen applies
 // them when it makes its window and renderer.
-void set_presentation(uint32_t choices) { state.presentation = choices; }
+void set_presentation(uint32_t choices, uintptr_t) { state.presentation = choices; }
 
 // The flips counted so far (see flip).
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {

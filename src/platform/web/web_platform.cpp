@@ -75,7 +75,7 @@ int32_t failure(const char* what) {
 const char* last_error() { return state.error; }
 
 // The page has no command line: the canvas is as the page lays it out.
-void set_presentation(uint32_t) {}
+void set_presentation(uint32_t, uintptr_t) {}
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
     *frames = *p50_us = *p99_us = *max_us = *late = 0;
     return 0;

@@ -19,6 +19,7 @@
 #include "platform/openmpt/song_file.h"
 #include "platform/platform.h"
 #include "platform/shared/flip_pacer.h"
+#include "platform/win32/win32_preview.h"
 
 namespace platform {
 namespace {
@@ -40,6 +41,15 @@ struct Win32State {
     bool refresh_known;       // refresh_hz was looked up (at the first flip)
     int32_t refresh_hz;       // as the display reports it; 0 when it does not
     MSG message;              // the last one fetched, translated and dispatched as it came
+
+    // As a screensaver: /p draws into a preview window (win32_preview.cpp),
+    // /s ends at the first input.
+    uint32_t presentation;
+    uintptr_t preview_parent;
+    bool preview_activated;  // the one activation a child window is given
+    bool was_active;
+    bool cursor_known;
+    POINT cursor_start;
 
     // Music: the output device, its buffers and the mixing thread.
     HWAVEOUT device;
@@ -70,7 +80,28 @@ IDirectDraw* display_object(Handle object) { return reinterpret_cast<IDirectDraw
 IDirectDrawSurface* surface_of(Handle surface) { return reinterpret_cast<IDirectDrawSurface*>(surface); }
 HWND window_of(Handle window) { return reinterpret_cast<HWND>(window); }
 
+bool previewing() { return (state.presentation & kPresentInWindow) != 0; }
+
+// Windows' own screensaver procedure ends at a key, a button or losing the
+// activation; the mouse is watched in escape_key_state.
+void end_screensaver_on_input(UINT message, WPARAM wparam) {
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN: state.stop_signal = true; break;
+        case WM_ACTIVATEAPP:
+            if (wparam) state.was_active = true;
+            if (!wparam && state.was_active) state.stop_signal = true;
+            break;
+        default: break;
+    }
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (state.presentation & kPresentScreensaver) end_screensaver_on_input(message, wparam);
     if (!state.procedure) return DefWindowProcA(window, message, wparam, lparam);
     return state.procedure(reinterpret_cast<Handle>(window), message, wparam, lparam);
 }
@@ -144,8 +175,12 @@ void stop_music_at_exit() {
 const char* last_error() { return state.error; }
 
 // DirectDraw's exclusive fullscreen mode already shows the picture with
-// whole pixels; a window is not offered here, so the choices are ignored.
-void set_presentation(uint32_t) {}
+// whole pixels; a window is not offered here, so --window and --sharp are
+// ignored. The screensaver's forms are honoured.
+void set_presentation(uint32_t choices, uintptr_t window) {
+    state.presentation = choices;
+    state.preview_parent = window;
+}
 
 int32_t presentation_stats(uint32_t* frames, uint32_t* p50_us, uint32_t* p99_us, uint32_t* max_us, uint32_t* late) {
     return flip_pacer::report(state.pacer, frames, p50_us, p99_us, max_us, late);
@@ -156,18 +191,21 @@ void catch_stop_signals() { SetConsoleCtrlHandler(on_console_stop, TRUE); }
 // --- Display device ---
 
 Handle load_display_library() {
+    if (previewing()) return preview::load_display_library();
     HMODULE library = LoadLibraryA("ddraw.dll");
     if (!library) failure("ddraw.dll can't be loaded");
     return reinterpret_cast<Handle>(library);
 }
 
 Handle find_display_creation_entry(Handle library) {
+    if (previewing()) return preview::find_display_creation_entry(library);
     FARPROC entry = GetProcAddress(reinterpret_cast<HMODULE>(library), "DirectDrawCreate");
     if (!entry) failure("ddraw.dll has no DirectDrawCreate");
     return reinterpret_cast<Handle>(entry);
 }
 
 int32_t create_display_object(Handle entry, Handle* object) {
+    if (previewing()) return preview::create_display_object(entry, object);
     auto create = reinterpret_cast<DirectDrawCreateFunction>(entry);
     IDirectDraw* created = nullptr;
     const HRESULT result = create(nullptr, &created, nullptr);
@@ -193,6 +231,8 @@ int32_t register_window_class(const char* class_name, WindowProcedure procedure)
 
 Handle create_window(const char* class_name, const char* title, uint32_t style, int32_t x, int32_t y, int32_t width,
                      int32_t height) {
+    if (previewing())
+        return preview::create_window(state.preview_parent, class_name, title, state.error, sizeof state.error);
     HWND window = CreateWindowExA(0, class_name, title, style, x, y, width, height, nullptr, nullptr, nullptr, nullptr);
     if (!window) failure("CreateWindowExA failed");
     return reinterpret_cast<Handle>(window);
@@ -201,6 +241,7 @@ Handle create_window(const char* class_name, const char* title, uint32_t style, 
 void destroy_window(Handle window) { DestroyWindow(window_of(window)); }
 
 int32_t set_exclusive_fullscreen(Handle object, Handle window) {
+    if (previewing()) return window != 0 ? 0 : -1;  // create_window's reason stands
     const int32_t result =
         result_of("SetCooperativeLevel (exclusive, fullscreen)",
                   display_object(object)->SetCooperativeLevel(window_of(window), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN));
@@ -212,11 +253,13 @@ int32_t set_exclusive_fullscreen(Handle object, Handle window) {
 }
 
 int32_t set_normal_cooperative_level(Handle object, Handle window) {
+    if (previewing()) return 0;
     return result_of("SetCooperativeLevel (normal)",
                      display_object(object)->SetCooperativeLevel(window_of(window), DDSCL_NORMAL));
 }
 
 int32_t set_display_mode(Handle object, int32_t width, int32_t height, int32_t bits_per_pixel) {
+    if (previewing()) return preview::set_display_mode(width, height, bits_per_pixel, state.error, sizeof state.error);
     const HRESULT result = display_object(object)->SetDisplayMode(static_cast<DWORD>(width), static_cast<DWORD>(height),
                                                                   static_cast<DWORD>(bits_per_pixel));
     if (SUCCEEDED(result)) return static_cast<int32_t>(result);
@@ -226,11 +269,13 @@ int32_t set_display_mode(Handle object, int32_t width, int32_t height, int32_t b
 }
 
 int32_t restore_display_mode(Handle object) {
+    if (previewing()) return 0;
     return result_of("RestoreDisplayMode", display_object(object)->RestoreDisplayMode());
 }
 
 int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buffer_count, uint32_t caps,
                                Handle* primary) {
+    if (previewing()) return preview::create_primary_surface(primary);
     DDSURFACEDESC description{};
     description.dwSize = sizeof description;
     description.dwFlags = flags;
@@ -243,6 +288,7 @@ int32_t create_primary_surface(Handle object, uint32_t flags, uint32_t back_buff
 }
 
 int32_t get_back_buffer(Handle primary, Handle* back_buffer) {
+    if (previewing()) return preview::get_back_buffer(primary, back_buffer);
     DDSCAPS caps{};
     caps.dwCaps = DDSCAPS_BACKBUFFER;
     IDirectDrawSurface* attached = nullptr;
@@ -257,6 +303,7 @@ int32_t get_back_buffer(Handle primary, Handle* back_buffer) {
 
 int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, uint32_t* red_mask, uint32_t* green_mask,
                          uint32_t* blue_mask) {
+    if (previewing()) return preview::get_pixel_format(flags, bit_count, red_mask, green_mask, blue_mask);
     DDPIXELFORMAT format{};
     format.dwSize = sizeof format;
     const HRESULT result = surface_of(surface)->GetPixelFormat(&format);
@@ -270,9 +317,13 @@ int32_t get_pixel_format(Handle surface, uint32_t* flags, uint32_t* bit_count, u
     return result_of("GetPixelFormat", result);
 }
 
-int32_t restore_surface(Handle surface) { return result_of("Restore", surface_of(surface)->Restore()); }
+int32_t restore_surface(Handle surface) {
+    if (previewing()) return 0;
+    return result_of("Restore", surface_of(surface)->Restore());
+}
 
 int32_t lock_surface(Handle surface, uint8_t** bits, int32_t* pitch) {
+    if (previewing()) return preview::lock_surface(bits, pitch);
     DDSURFACEDESC description{};
     description.dwSize = sizeof description;
     const HRESULT result = surface_of(surface)->Lock(nullptr, &description, DDLOCK_WAIT, nullptr);
@@ -283,21 +334,41 @@ int32_t lock_surface(Handle surface, uint8_t** bits, int32_t* pitch) {
     return result_of("Lock", result);
 }
 
-int32_t unlock_surface(Handle surface, uint8_t* bits) { return result_of("Unlock", surface_of(surface)->Unlock(bits)); }
+int32_t unlock_surface(Handle surface, uint8_t* bits) {
+    if (previewing()) return 0;
+    return result_of("Unlock", surface_of(surface)->Unlock(bits));
+}
 
 int32_t flip(Handle primary) {
-    const int32_t result = result_of("Flip", surface_of(primary)->Flip(nullptr, DDFLIP_WAIT));
+    const int32_t result =
+        previewing() ? preview::flip() : result_of("Flip", surface_of(primary)->Flip(nullptr, DDFLIP_WAIT));
     space_flips();
     return result;
 }
 
-int32_t release_surface(Handle surface) { return static_cast<int32_t>(surface_of(surface)->Release()); }
+int32_t release_surface(Handle surface) {
+    if (previewing()) return 0;
+    return static_cast<int32_t>(surface_of(surface)->Release());
+}
 
-int32_t release_display_object(Handle object) { return static_cast<int32_t>(display_object(object)->Release()); }
+int32_t release_display_object(Handle object) {
+    if (previewing()) return 0;
+    return static_cast<int32_t>(display_object(object)->Release());
+}
 
-void free_library(Handle library) { FreeLibrary(reinterpret_cast<HMODULE>(library)); }
+void free_library(Handle library) {
+    if (!previewing()) FreeLibrary(reinterpret_cast<HMODULE>(library));
+}
 
 int32_t peek_message(Handle window, uint32_t* message, uintptr_t* wparam, intptr_t* lparam) {
+    // A child window is never activated by itself: the preview draws at once.
+    if (previewing() && !state.preview_activated) {
+        state.preview_activated = true;
+        *message = kMessageActivateApp;
+        *wparam = 1;
+        *lparam = 0;
+        return 1;
+    }
     if (!PeekMessageA(&state.message, window_of(window), 0, 0, PM_REMOVE)) return 0;
     *message = state.message.message;
     *wparam = state.message.wParam;
@@ -330,7 +401,18 @@ void set_cursor_none() { SetCursor(nullptr); }
 // --- Keyboard, time ---
 
 int16_t escape_key_state() {
-    int16_t result = GetAsyncKeyState(VK_ESCAPE);
+    // A preview ignores the keys (they are the settings dialog's) and ends
+    // with its window.
+    int16_t result = previewing() ? (preview::parent_gone() ? 1 : 0) : GetAsyncKeyState(VK_ESCAPE);
+    POINT cursor{};
+    if ((state.presentation & kPresentScreensaver) && GetCursorPos(&cursor)) {
+        constexpr LONG kStill = 4;  // pixels the mouse may drift
+        if (!state.cursor_known) state.cursor_start = cursor;
+        state.cursor_known = true;
+        if (std::abs(cursor.x - state.cursor_start.x) > kStill || std::abs(cursor.y - state.cursor_start.y) > kStill) {
+            state.stop_signal = true;
+        }
+    }
     if (state.stop_signal) result |= 1;
     return result;
 }
@@ -348,6 +430,7 @@ void sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
 int32_t music_set_buffer_size(int32_t) { return 1; }
 
 int32_t music_init(int32_t mixing_rate, int32_t, uint32_t) {
+    if (state.presentation & kPresentSilent) return failure("silent: no sound device is opened"), 0;
     if (state.device) return 1;
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
