@@ -1,0 +1,21 @@
+# Cross build for 64-bit ARM Linux (Debian's arm64, e.g. a Raspberry Pi 4 or 5)
+# with Debian's aarch64-linux-gnu GCC, against Debian's own arm64 libraries
+# installed beside the machine's amd64 ones (scripts/build-arm64.sh installs
+# both). The programs and tests run here under qemu-user.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
+set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
+
+# Libraries and headers from the arm64 multiarch folders only; programs
+# (pkg-config, the host's orvo-assetgen) from the machine.
+set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig")
+
+# ctest runs the test programs through qemu-user, with the arm64 loader and
+# libraries where Debian's cross packages put them.
+find_program(ORVO_QEMU_AARCH64 qemu-aarch64)
+if(ORVO_QEMU_AARCH64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVO_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+endif()
