@@ -13,9 +13,12 @@ set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig")
 
-# ctest runs the test programs through qemu-user, with the arm64 loader and
-# libraries where Debian's cross packages put them.
+# ctest runs the test programs through qemu-user, with the loader of the
+# arm64 multiarch libc6 (-L /). Not the cross toolchain's copy in
+# /usr/aarch64-linux-gnu: that loader, of another glibc build, beside the
+# multiarch libc.so.6 the libraries pull in, leaves every new thread and
+# every forked child spinning.
 find_program(ORVO_QEMU_AARCH64 qemu-aarch64)
 if(ORVO_QEMU_AARCH64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVO_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVO_QEMU_AARCH64} -L /)
 endif()
