@@ -9,7 +9,7 @@
 #   sink, Escape ends it with 0.
 # Every wait is bounded; the X server and the sound server are ended on the
 # way out. Timings under emulation say nothing about an ARM64 machine.
-# shellcheck disable=SC2317 # (functions called through at_exit and wait_until)
+# shellcheck source-path=SCRIPTDIR disable=SC2317 # (functions called through at_exit and wait_until)
 set -uo pipefail
 build=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")

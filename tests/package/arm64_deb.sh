@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # (dist and work are run.sh's)
 # The arm64 .deb's checks, sourced by tests/package/run.sh (after the
 # harness; it sets dist, work, rgb_hash and reference_frame): lintian finds
 # nothing, its Depends name plain package names (no ":arm64"), and its
