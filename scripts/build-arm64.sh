@@ -18,10 +18,15 @@ sudo=""
 host_packages=(gcc-aarch64-linux-gnu g++-aarch64-linux-gnu qemu-user libsimde-dev cmake ninja-build pkg-config)
 arm64_packages=(libsdl2-dev:arm64 libopenmpt-dev:arm64 libjpeg62-turbo-dev:arm64 libpng-dev:arm64
   libgtest-dev:arm64 libavcodec-dev:arm64 libavformat-dev:arm64 libavutil-dev:arm64 libswscale-dev:arm64)
+native=$(dpkg --print-architecture)
 missing=()
 for p in "${host_packages[@]}" "${arm64_packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
+  # One line per installed architecture: the named one (the machine's own
+  # unless NAME:ARCH), or an arch-all package, counts.
+  arch=$native
+  [[ $p != *:* ]] || arch=${p#*:}
+  status=$(dpkg-query -W -f='${Architecture} ${Status}\n' "$p" 2>/dev/null || true)
+  [[ $'\n'$status == *$'\n'@(all|$arch)" install ok installed"* ]] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   lock_wait=(-o DPkg::Lock::Timeout=600)
