@@ -42,8 +42,10 @@ done
 
 missing=()
 for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
+  # One line per installed architecture (arm64 beside amd64 after
+  # scripts/build-arm64.sh): the machine's own copy, or an arch-all one, counts.
+  status=$(dpkg-query -W -f='${Architecture} ${Status}\n' "$p" 2>/dev/null || true)
+  [[ $'\n'$status == *$'\n'@(all|$(dpkg --print-architecture))" install ok installed"* ]] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

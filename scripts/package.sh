@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes Orvo's three downloads in dist/:
+# Makes Orvo's downloads in dist/:
 #   orvo_VERSION_amd64.deb               the Debian 12 package (CPack, from build/release)
+#   orvo_VERSION_arm64.deb               the same for 64-bit ARM (from build/arm64, scripts/build-arm64.sh)
 #   orvo-VERSION-windows-x86_64.zip      orvo.exe, orvo.scr, orvo-render.exe, the four files, README.txt
 #   orvo-VERSION-web.zip                 the static web site, with a README.txt
 # each with Orvo's LICENSE and the licences of the libraries built into it,
@@ -8,14 +9,14 @@
 # web builds are scripts/build-windows.sh's and scripts/build-web.sh's (the
 # first run on a machine builds their libraries, see those scripts).
 # tests/package/run.sh tests the three as a user meets them.
-#   package.sh [deb] [windows] [web]    only those (default: all three)
+#   package.sh [deb] [windows] [web] [arm64]    only those (default: all four)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 dist=$root/dist
-wanted=" ${*:-deb windows web} "
+wanted=" ${*:-deb windows web arm64} "
 for what in "$@"; do
-  case $what in deb | windows | web) ;; *) echo "usage: package.sh [deb] [windows] [web]" >&2; exit 2 ;; esac
+  case $what in deb | windows | web | arm64) ;; *) echo "usage: package.sh [deb] [windows] [web] [arm64]" >&2; exit 2 ;; esac
 done
 
 . "$root/scripts/lib/debian-source.sh"
@@ -32,11 +33,23 @@ stage=$(mktemp -d "${TMPDIR:-/tmp}/orvo-package.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 
 if [[ $wanted == *" deb "* ]]; then
-rm -f "$dist"/orvo_*.deb
+rm -f "$dist"/orvo_*_amd64.deb
 (cd build/release && cpack -G DEB -B "$dist/cpack" >"$dist/cpack.log" 2>&1) ||
   { cat "$dist/cpack.log" >&2; exit 1; }
 mv "$dist/cpack/orvo_${version}_amd64.deb" "$dist/"
 rm -rf "$dist/cpack" "$dist/cpack.log"
+fi
+
+# --- 64-bit ARM: the cross build's package. DEB_HOST_ARCH tells
+# dpkg-shlibdeps that arm64 is the package's own architecture, so its
+# Depends name the libraries' packages plainly (libc6, not libc6:arm64).
+if [[ $wanted == *" arm64 "* ]]; then
+./scripts/build-arm64.sh
+rm -f "$dist"/orvo_*_arm64.deb
+(cd build/arm64 && DEB_HOST_ARCH=arm64 cpack -G DEB -B "$dist/cpack-arm64" >"$dist/cpack-arm64.log" 2>&1) ||
+  { cat "$dist/cpack-arm64.log" >&2; exit 1; }
+mv "$dist/cpack-arm64/orvo_${version}_arm64.deb" "$dist/"
+rm -rf "$dist/cpack-arm64" "$dist/cpack-arm64.log"
 fi
 
 # Orvo's licence and, in licences/, the copyright file of each Debian source

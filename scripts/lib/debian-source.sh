@@ -25,8 +25,10 @@ jobs=$(nproc)
 install_missing() {
   local missing=() p status need_update="" list=/etc/apt/sources.list.d/orvo-deb-src.sources
   for p in "$@"; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || missing+=("$p")
+    # One line per installed architecture (arm64 beside amd64 after
+    # scripts/build-arm64.sh): the machine's own copy, or an arch-all one, counts.
+    status=$(dpkg-query -W -f='${Architecture} ${Status}\n' "$p" 2>/dev/null || true)
+    [[ $'\n'$status == *$'\n'@(all|$(dpkg --print-architecture))" install ok installed"* ]] || missing+=("$p")
   done
   if [ ! -f "$list" ]; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$list" >/dev/null

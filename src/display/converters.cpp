@@ -40,18 +40,22 @@ namespace {
 
 // Where a path has no layer in this build, its column names plain.
 // The browser build's simd128 column is the SSE2 layer compiled for
-// WebAssembly's SIMD.
+// WebAssembly's SIMD, the ARM64 build's neon column the same layer compiled
+// through SIMDe.
 #if defined(ORVO_X86)
 #define ORVO_PATHS(name) \
-    { plain::name, sse2::name, avx2::name, avx2::name, plain::name }
+    { plain::name, sse2::name, avx2::name, avx2::name, plain::name, plain::name }
 #elif defined(ORVO_WASM_SIMD128)
 #define ORVO_PATHS(name) \
-    { plain::name, plain::name, plain::name, plain::name, sse2::name }
+    { plain::name, plain::name, plain::name, plain::name, sse2::name, plain::name }
+#elif defined(ORVO_NEON)
+#define ORVO_PATHS(name) \
+    { plain::name, plain::name, plain::name, plain::name, plain::name, sse2::name }
 #else
 #define ORVO_PATHS(name) \
-    { plain::name, plain::name, plain::name, plain::name, plain::name }
+    { plain::name, plain::name, plain::name, plain::name, plain::name, plain::name }
 #endif
-static_assert(simd::kPathCount == 5, "one column per path: plain, sse2, avx2, avx512, simd128");
+static_assert(simd::kPathCount == 6, "one column per path: plain, sse2, avx2, avx512, simd128, neon");
 
 constexpr Format kFormats[kFormatCount] = {
     // 32 bits per pixel

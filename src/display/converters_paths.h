@@ -1,5 +1,6 @@
 // The converters' SIMD layers, one namespace per instruction set, named by
-// the format table's columns (converters.cpp). Only x86 builds have these.
+// the format table's columns (converters.cpp). x86 builds have both; the
+// browser's SIMD build and the ARM64 build compile the SSE2 one for theirs.
 #pragma once
 
 #include <cstdint>

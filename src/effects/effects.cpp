@@ -13,9 +13,10 @@ namespace {
 constexpr PathRow kPlainRow = {
     {{nullptr, plain::rotozoom}}, plain::shadow_grid, {{nullptr, plain::radial_zoom}}, plain::alpha_overlay};
 
-#if defined(ORVO_X86) || defined(ORVO_WASM_SIMD128)
-// Also the simd128 row: the browser build compiles the SSE2 layer for
-// WebAssembly's SIMD, whose instructions give the same bits.
+#if defined(ORVO_X86) || defined(ORVO_WASM_SIMD128) || defined(ORVO_NEON)
+// Also the simd128 and neon rows: the browser build compiles the SSE2 layer
+// for WebAssembly's SIMD, the ARM64 build through SIMDe for NEON, whose
+// instructions give the same bits.
 constexpr PathRow kSse2Row = {
     {{nullptr, sse2::rotozoom}},
     sse2::shadow_grid,
@@ -60,8 +61,13 @@ constexpr PathRow kRows[simd::kPathCount] = {
 #else
     kPlainRow,
 #endif
+#if defined(ORVO_NEON)
+    kSse2Row,
+#else
+    kPlainRow,
+#endif
 };
-static_assert(simd::kPathCount == 5, "one row per path: plain, sse2, avx2, avx512, simd128");
+static_assert(simd::kPathCount == 6, "one row per path: plain, sse2, avx2, avx512, simd128, neon");
 
 const PathRow& active_row() { return kRows[static_cast<int>(simd::active_path())]; }
 

@@ -77,7 +77,7 @@ struct PathRow {
 };
 
 // The row of each path, indexed by simd::Path. Paths this build has no layer
-// for (any but plain off x86) name plain's functions.
+// for name plain's functions.
 const PathRow& path_row(simd::Path path);
 
 // The entry of a chain that takes the input: the first whose test passes or

@@ -9,9 +9,18 @@
 // and AVX-512 files call no inline function or std template shared with
 // baseline code: the linker could keep their copy for every caller.
 // scripts/check-simd-objects.sh checks both.)
+//
+// On ARM64 the SSE2 layer is compiled through SIMDe's SSE2 header, which
+// gives each SSE2 intrinsic NEON instructions with the same results (its
+// fast-math options would give that up; they stay off).
 #pragma once
 
+#if defined(ORVO_NEON)
+#define SIMDE_ENABLE_NATIVE_ALIASES
+#include <simde/x86/sse2.h>
+#else
 #include <immintrin.h>
+#endif
 
 #include <cstdint>
 

@@ -30,6 +30,7 @@ const char* path_name(Path path) {
         case Path::avx2: return "avx2";
         case Path::avx512: return "avx512";
         case Path::simd128: return "simd128";
+        case Path::neon: return "neon";
     }
     return "?";
 }
@@ -42,10 +43,15 @@ Features processor_features() {
             __builtin_cpu_supports("avx512vl") != 0,
             __builtin_cpu_supports("avx512bw") != 0,
             __builtin_cpu_supports("avx512vbmi") != 0,
+            false,
             false};
 #elif defined(ORVO_WASM_SIMD128)
     Features features{};
     features.simd128 = true;
+    return features;
+#elif defined(ORVO_NEON)
+    Features features{};
+    features.neon = true;
     return features;
 #else
     return {};
@@ -59,15 +65,18 @@ bool path_runs_on(Path path, const Features& f) {
         case Path::avx2: return f.avx2;
         case Path::avx512: return f.avx2 && f.avx512f && f.avx512vl && f.avx512bw && f.avx512vbmi;
         case Path::simd128: return f.simd128;
+        case Path::neon: return f.neon;
     }
     return false;
 }
 
 bool path_available(Path path) {
 #if defined(ORVO_X86)
-    return path != Path::simd128 && path_runs_on(path, processor_features());
+    return path != Path::simd128 && path != Path::neon && path_runs_on(path, processor_features());
 #elif defined(ORVO_WASM_SIMD128)
     return path == Path::plain || path == Path::simd128;
+#elif defined(ORVO_NEON)
+    return path == Path::plain || path == Path::neon;
 #else
     return path == Path::plain;
 #endif
@@ -91,7 +100,7 @@ void choose_at_start_up(const char* program) {
     if (state.chosen) return;
     const char* wanted = std::getenv("ORVO_SIMD");
     if (!choose_path(wanted, &state.path)) {
-        std::fprintf(stderr, "%s: ORVO_SIMD=%s names no path (plain, sse2, avx2, avx512 or simd128)\n", program,
+        std::fprintf(stderr, "%s: ORVO_SIMD=%s names no path (plain, sse2, avx2, avx512, simd128 or neon)\n", program,
                      wanted);
         std::exit(2);
     }

@@ -1,7 +1,8 @@
 // Which code path the effects and converters run: the plain per-pixel code,
-// an x86 SIMD layer, or in the browser the SSE2 layer translated to
-// WebAssembly's 128-bit SIMD. Chosen once, at start-up, from what the processor
-// supports; ORVO_SIMD=plain|sse2|avx2|avx512|simd128 in the environment picks another
+// an x86 SIMD layer, or the SSE2 layer translated: in the browser to
+// WebAssembly's 128-bit SIMD, on ARM64 to NEON. Chosen once, at start-up, from
+// what the processor supports; ORVO_SIMD=plain|sse2|avx2|avx512|simd128|neon
+// in the environment picks another
 // (a path the machine can't run falls back to the best one it can). The
 // effects' path table (effects/effects_paths.h) and the converters' format
 // table (display/converters.h) hold one entry per path.
@@ -9,20 +10,22 @@
 
 namespace simd {
 
-enum class Path : int { plain = 0, sse2 = 1, avx2 = 2, avx512 = 3, simd128 = 4 };
-inline constexpr int kPathCount = 5;
+enum class Path : int { plain = 0, sse2 = 1, avx2 = 2, avx512 = 3, simd128 = 4, neon = 5 };
+inline constexpr int kPathCount = 6;
 
-// "plain", "sse2", "avx2", "avx512", "simd128".
+// "plain", "sse2", "avx2", "avx512", "simd128", "neon".
 const char* path_name(Path path);
 
 // The instruction-set extensions the paths need.
 struct Features {
     bool sse2, avx2, avx512f, avx512vl, avx512bw, avx512vbmi;
     bool simd128;  // WebAssembly's fixed-width SIMD
+    bool neon;     // ARM64's Advanced SIMD, part of every ARM64 processor
 };
 
 // What this processor reports: the x86 features on x86, simd128 in a
-// WebAssembly build made with it (such a module only runs where it is).
+// WebAssembly build made with it (such a module only runs where it is), neon
+// on ARM64.
 Features processor_features();
 
 // Whether a processor with these features runs the path. avx512 needs F, VL,

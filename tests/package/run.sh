@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The three downloads as a user meets them:
-#   run.sh DIST [deb] [windows] [web]     (DIST as scripts/package.sh leaves it;
-#                                          default: all three)
+#   run.sh DIST [deb] [windows] [web] [arm64]   (DIST as scripts/package.sh
+#                                          leaves it; default: all four)
 # - the .deb: lintian finds no errors; its desktop entry and metadata pass
 #   desktop-file-validate and appstreamcli; its files, unpacked into a
 #   scratch folder, name the package's version, and started from an empty
@@ -19,7 +19,7 @@
 set -uo pipefail
 dist=$(realpath "$1")
 shift
-wanted=" ${*:-deb windows web} "
+wanted=" ${*:-deb windows web arm64} "
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 native=$root/build/release
@@ -217,5 +217,11 @@ http_port() {
 [[ $wanted == *" deb "* ]] && check_deb
 [[ $wanted == *" windows "* ]] && check_windows
 [[ $wanted == *" web "* ]] && check_web
+# The arm64 package, under qemu-user.
+if [[ $wanted == *" arm64 "* ]]; then
+    # shellcheck source=arm64_deb.sh
+    . "$here/arm64_deb.sh"
+    check_arm64_deb
+fi
 
 finish

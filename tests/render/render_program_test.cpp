@@ -157,7 +157,7 @@ TEST(RenderProgram, UnknownSimdPathIsRefusedWithOneLine) {
                                        std::string("ORVO_SIMD='") + value + "' ");
         EXPECT_EQ(run.exit_code, 2) << "'" << value << "'";
         EXPECT_EQ(run.err, std::string("orvo-render: ORVO_SIMD=") + value +
-                               " names no path (plain, sse2, avx2, avx512 or simd128)\n");
+                               " names no path (plain, sse2, avx2, avx512, simd128 or neon)\n");
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(std::ifstream(dir / ("none/" + frame_name(0))).good());
     }

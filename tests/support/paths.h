@@ -38,7 +38,8 @@ inline std::string path_test_name(const ::testing::TestParamInfo<simd::Path>& in
 
 }  // namespace test_support
 
-// Instantiates suite once for each SIMD layer.
-#define ORVO_EACH_SIMD_PATH(suite)                                                                                    \
-    INSTANTIATE_TEST_SUITE_P(Layer, suite, ::testing::Values(simd::Path::sse2, simd::Path::avx2, simd::Path::avx512), \
-                             test_support::path_test_name)
+// Instantiates suite once for each SIMD layer (simd128 runs in browsers only).
+#define ORVO_EACH_SIMD_PATH(suite)                                                                                 \
+    INSTANTIATE_TEST_SUITE_P(                                                                                      \
+        Layer, suite, ::testing::Values(simd::Path::sse2, simd::Path::avx2, simd::Path::avx512, simd::Path::neon), \
+        test_support::path_test_name)
