@@ -5,7 +5,8 @@
 #                             each with its unit, golden-frame, source and
 #                             whole-program tests (X11 and Wayland)
 #   ./scripts/test.sh --all   those, then the fuzz targets, the cross builds and
-#                             their tests (Windows under wine, the browsers), and
+#                             their tests (Windows under wine, the browsers, ARM64
+#                             under qemu), and
 #                             the three downloads, made and tested as a user
 #                             meets them: what CI runs
 set -euo pipefail
@@ -53,7 +54,12 @@ echo "== windows build and tests" >&2
 echo "== browser build and tests" >&2
 ./scripts/build-web.sh --test
 
-# The .deb, the Windows zip and the web zip in dist/ (from the builds above),
+# The ARM64 build (Debian's arm64 libraries beside the machine's own) and its
+# tests under qemu-user.
+echo "== arm64 build and tests" >&2
+./scripts/build-arm64.sh --test
+
+# The two .deb packages, the Windows zip and the web zip in dist/ (from the builds above),
 # each unpacked, installed or served and started.
 echo "== packages and their tests" >&2
 ./scripts/package.sh
