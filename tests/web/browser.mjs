@@ -212,7 +212,7 @@ const freePort = () => new Promise((resolve) => {
 
 async function openWebKit(site, pulseServer) {
   const port = await freePort();
-  const driver = spawn('WebKitWebDriver', [`--port=${port}`], {stdio: process.env.ORVO_DEBUG ? 'inherit' : 'ignore',
+  const driver = spawn('WebKitWebDriver', [`--port=${port}`], {stdio: 'ignore',
     env: {...process.env, PULSE_SERVER: pulseServer}});
   const stop = () => driver.exitCode === null && driver.kill('SIGTERM');
   process.on('exit', stop);
@@ -249,30 +249,31 @@ async function openWebKit(site, pulseServer) {
     }
     await sleep(100);
   }
-  let session;
-  try {
-    session = `/session/${(await request('POST', '/session', {capabilities: {alwaysMatch: {}}}, 60000)).sessionId}`;
-  } catch (error) {
-    stop();
-    throw new Error(`no WebKit session (is DISPLAY an X server?): ${error.message}`);
-  }
-  // The script and its arguments; a promise it returns is waited for.
-  const evaluate = async (fn, ...args) => {
-    const result = await request('POST', `${session}/execute/sync`, {args, script: `
-      const args = Array.prototype.slice.call(arguments);
-      return Promise.resolve().then(() => (${fn}).apply(null, args))
-        .then((value) => ({value}), (error) => ({error: String(error)}));`});
-    if (result.error !== undefined) throw new Error(result.error);
-    return result.value;
+  // A browser of its own for every page: after a screenshot of a page that
+  // had stopped drawing, WebKitWebDriver was seen to leave every script run
+  // in the next page's running demo unanswered.
+  const newSession = async () => {
+    try {
+      return `/session/${(await request('POST', '/session', {capabilities: {alwaysMatch: {}}}, 60000)).sessionId}`;
+    } catch (error) {
+      throw new Error(`no WebKit session (is DISPLAY an X server?): ${error.message}`);
+    }
   };
-  const actions = (list) => request('POST', `${session}/actions`, {actions: list});
   const keys = {Escape: '\uE00C'};
   return {
-    close: async () => {
-      await request('DELETE', session).catch(() => {});
-      stop();
-    },
+    close: stop,
     async newPage(width, height, preload) {
+      const session = await newSession();
+      // The script and its arguments; a promise it returns is waited for.
+      const evaluate = async (fn, ...args) => {
+        const result = await request('POST', `${session}/execute/sync`, {args, script: `
+          const args = Array.prototype.slice.call(arguments);
+          return Promise.resolve().then(() => (${fn}).apply(null, args))
+            .then((value) => ({value}), (error) => ({error: String(error)}));`});
+        if (result.error !== undefined) throw new Error(result.error);
+        return result.value;
+      };
+      const actions = (list) => request('POST', `${session}/actions`, {actions: list});
       const prefix = site.preload(`(${keepErrors})();${preload ? `(${preload})();` : ''}`);
       // The window is the viewport and the browser's own bar: sized so the
       // viewport is width x height.
@@ -295,15 +296,25 @@ async function openWebKit(site, pulseServer) {
           return false;
         },
         state: () => evaluate(() => document.body.dataset.state),
-        screenshot: async (file) => fs.writeFileSync(file, Buffer.from(await request('GET', `${session}/screenshot`),
-          'base64')),
+        // The X server's picture of the viewport, not WebDriver's: after a
+        // WebDriver screenshot of a page that had stopped drawing, the next
+        // page's running demo was seen to leave every later command
+        // unanswered. The window's own bar is above the viewport.
+        async screenshot(file) {
+          // What the page last drew on the screen, not what it draws next.
+          await evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+          await sleep(200);
+          const rect = await request('GET', `${session}/window/rect`);
+          const [w, h, top] = await evaluate(() => [innerWidth, innerHeight, outerHeight - innerHeight]);
+          execFileSync('import', ['-window', 'root', '-crop', `${w}x${h}+${rect.x}+${rect.y + top}`, '+repage', file]);
+        },
         click: (x, y, count = 1) => actions([{type: 'pointer', id: 'mouse', parameters: {pointerType: 'mouse'},
           actions: [{type: 'pointerMove', x, y, origin: 'viewport'}, ...Array.from({length: count}, () => [
             {type: 'pointerDown', button: 0}, {type: 'pointerUp', button: 0}]).flat()]}]),
         press: (key) => actions([{type: 'key', id: 'keyboard', actions: [{type: 'keyDown', value: keys[key] || key},
           {type: 'keyUp', value: keys[key] || key}]}]),
         errors: async () => [...earlier, ...await errors()],
-        close: () => request('POST', `${session}/url`, {url: 'about:blank'}),
+        close: () => request('DELETE', session).catch(() => {}),
       };
       return page;
     },
