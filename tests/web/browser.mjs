@@ -249,9 +249,8 @@ async function openWebKit(site, pulseServer) {
     }
     await sleep(100);
   }
-  // A browser of its own for every page: after a screenshot of a page that
-  // had stopped drawing, WebKitWebDriver was seen to leave every script run
-  // in the next page's running demo unanswered.
+  // A browser of its own for every page, as puppeteer's pages are apart:
+  // nothing one page left running (its sound, its worker) reaches the next.
   const newSession = async () => {
     try {
       return `/session/${(await request('POST', '/session', {capabilities: {alwaysMatch: {}}}, 60000)).sessionId}`;
@@ -264,7 +263,8 @@ async function openWebKit(site, pulseServer) {
     close: stop,
     async newPage(width, height, preload) {
       const session = await newSession();
-      // The script and its arguments; a promise it returns is waited for.
+      // The script and its arguments; a promise it returns is waited for
+      // (execute/sync waits for it).
       const evaluate = async (fn, ...args) => {
         const result = await request('POST', `${session}/execute/sync`, {args, script: `
           const args = Array.prototype.slice.call(arguments);
@@ -296,18 +296,8 @@ async function openWebKit(site, pulseServer) {
           return false;
         },
         state: () => evaluate(() => document.body.dataset.state),
-        // The X server's picture of the viewport, not WebDriver's: after a
-        // WebDriver screenshot of a page that had stopped drawing, the next
-        // page's running demo was seen to leave every later command
-        // unanswered. The window's own bar is above the viewport.
-        async screenshot(file) {
-          // What the page last drew on the screen, not what it draws next.
-          await evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
-          await sleep(200);
-          const rect = await request('GET', `${session}/window/rect`);
-          const [w, h, top] = await evaluate(() => [innerWidth, innerHeight, outerHeight - innerHeight]);
-          execFileSync('import', ['-window', 'root', '-crop', `${w}x${h}+${rect.x}+${rect.y + top}`, '+repage', file]);
-        },
+        screenshot: async (file) => fs.writeFileSync(file, Buffer.from(await request('GET', `${session}/screenshot`),
+          'base64')),
         click: (x, y, count = 1) => actions([{type: 'pointer', id: 'mouse', parameters: {pointerType: 'mouse'},
           actions: [{type: 'pointerMove', x, y, origin: 'viewport'}, ...Array.from({length: count}, () => [
             {type: 'pointerDown', button: 0}, {type: 'pointerUp', button: 0}]).flat()]}]),
