@@ -100,6 +100,7 @@ folder=$stage/$name
 rm -f "$dist"/orvo-*-web.zip
 mkdir -p "$folder"
 cp build/web/{index.html,orvo.js,orvo.wasm,orvo-simd128.js,orvo-simd128.wasm} "$folder/"
+cp build/web/{manifest.webmanifest,service-worker.js,orvo-32.png,orvo-128.png,orvo-256.png} "$folder/"
 cp build/web/{02.jpg,02a.jpg,king.jpg,s.s3m} "$folder/"
 cp build/web/build-plain/README.txt "$folder/"
 licences "$folder" libjpeg-turbo libopenmpt

@@ -192,6 +192,7 @@ check_web() {
     unzip -q "$zip" -d "$work/web" || { fail "unzip"; return; }
     folder=$work/web/orvo-$version-web
     for f in index.html orvo.js orvo.wasm orvo-simd128.js orvo-simd128.wasm 02.jpg 02a.jpg king.jpg s.s3m \
+        manifest.webmanifest service-worker.js orvo-32.png orvo-128.png orvo-256.png \
         README.txt LICENSE.txt licences/libjpeg-turbo.txt licences/libopenmpt.txt; do
         [ -f "$folder/$f" ] || fail "the zip has no $f"
     done

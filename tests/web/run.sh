@@ -3,11 +3,16 @@
 #   run.sh OUT        (OUT = build/web, as scripts/build-web.sh leaves it)
 # - the frame parameters agree with the native build's over hours of clock
 #   times (the C library's sin and cos differ between the two);
-# - in headless chromium and Firefox ESR (tests/web/browser_test.mjs): "?t="
+# - in headless chromium and Firefox ESR, and in WebKitGTK's MiniBrowser
+#   through WebKitWebDriver on Xvfb (tests/web/browser_test.mjs): "?t="
 #   frames bit for bit against the native orvo-render's, the start screen,
 #   the scene and its letterbox, the song through an AudioWorklet under a
 #   busy main thread against libopenmpt's own render, fullscreen, Escape, a
-#   browser that gives no sound, a broken king.jpg, a missing song.
+#   browser that gives no sound, a broken king.jpg, a missing song;
+# - on a phone as chromium emulates one (tests/web/phone_test.mjs): the touch
+#   start screen, a tap to start, the bar and its stop, the letterbox upright
+#   and on its side, the screen's wake lock, installability, and the page
+#   played again with the network gone.
 # puppeteer-core comes from npm into build/web-node/ (package-lock.json).
 set -uo pipefail
 out=$(realpath "$1")
@@ -51,9 +56,19 @@ timeout 120 "$native/tools/render/orvo-render" --assets "$out" --out "$work/fram
 [ -s "$work/broken-line.txt" ] || { fail "orvo-render accepted the broken king.jpg"; finish; }
 cp "$native/tests/orvo_song_compare" "$work/"
 
-for engine in chromium firefox; do
-  group "headless $engine"
+for engine in chromium firefox webkit; do
+  if [ "$engine" = webkit ]; then
+    # WebKitGTK's MiniBrowser has no headless form: a private X server.
+    group "WebKitGTK on Xvfb"
+    start_x 1920x1080x24 || continue
+  else
+    group "headless $engine"
+  fi
   ORVO_NODE_MODULES=$modules/node_modules timeout 400 node "$here/browser_test.mjs" "$engine" "$work/sites" "$work" ||
     fail "browser_test.mjs in $engine"
 done
+
+group "a phone, emulated by chromium; the installable app, offline"
+ORVO_NODE_MODULES=$modules/node_modules timeout 300 node "$here/phone_test.mjs" "$work/sites" "$work" ||
+  fail "phone_test.mjs"
 finish

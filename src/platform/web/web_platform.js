@@ -10,9 +10,10 @@ mergeInto(LibraryManager.library, {
   // Events become a queue of [message, wparam] pairs (window messages: 0x1C
   // activation, 0x100 key down, 0x20 the pointer over the window); Escape is
   // also kept as "down now" and "pressed since the last look", as a key
-  // state is. In fullscreen, Escape leaves fullscreen and nothing else: most
-  // browsers keep that key to themselves there, and where one passes it on
-  // (headless chromium does) the page does what they do.
+  // state is (the page's stop button presses it too). In fullscreen, Escape
+  // leaves fullscreen and nothing else: most browsers keep that key to
+  // themselves there, and where one passes it on (headless chromium does) the
+  // page does what they do.
   web_listen: function () {
     const web = Module['orvo'] = Module['orvo'] || {};
     const visible = () => (document.visibilityState === 'visible' ? 1 : 0);
@@ -32,6 +33,10 @@ mergeInto(LibraryManager.library, {
     };
     web.onKeyUp = (event) => {
       if (event.key === 'Escape') web.escapeDown = false;
+    };
+    // The page's stop button: as Escape pressed and let go.
+    web.stop = () => {
+      web.escapePressed = true;
     };
     web.onVisibility = () => web.messages.push([0x001C, visible()]);
     web.onPointerEnter = () => web.messages.push([0x0020, 0]);
