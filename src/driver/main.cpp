@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
         case driver::Command::version: std::puts("orvo " ORVO_VERSION); return 0;
         case driver::Command::settings: show_no_settings(); return 0;
         case driver::Command::refuse:
-            std::fprintf(stderr, "orvo: %s %s\n%s", arguments.why, core::quoted(arguments.word).c_str(), driver::usage());
+            std::fprintf(stderr, "orvo: %s %s\n%s", arguments.why, core::quoted(arguments.word).c_str(),
+                         driver::usage());
             return 2;
         case driver::Command::run: break;
     }
