@@ -110,12 +110,18 @@ function tapTheSpeakers() {
   window.AudioContext = class extends Base {
     constructor(...options) {
       super(...options);
-      this.audioWorklet.addModule(URL.createObjectURL(new Blob([source], {type: 'text/javascript'}))).then(() => {
+      const worklet = this.audioWorklet;
+      const addModule = worklet.addModule.bind(worklet);
+      const ready = addModule(URL.createObjectURL(new Blob([source], {type: 'text/javascript'}))).then(() => {
         tap.node = new AudioWorkletNode(this, 'orvo-test-tap', {outputChannelCount: [2]});
         tap.node.port.onmessage = (event) => tap.chunks.push(event.data);
         connect.call(tap.node, this.destination);
         tap.waiting.forEach((node) => connect.call(node, tap.node));
       });
+      // The page's own module counts as loaded only once the recorder stands
+      // before the speakers: on a busy machine the recorder's module could
+      // load after the page's, and the song's first blocks go unrecorded.
+      worklet.addModule = (...args) => Promise.all([addModule(...args), ready]).then(() => undefined);
     }
   };
   AudioNode.prototype.connect = function (target, ...rest) {
