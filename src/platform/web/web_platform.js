@@ -2,6 +2,15 @@
 // --js-library): the canvas, the key and visibility events, the display
 // refresh and WebAudio. Every function reads or writes Module.orvo, which
 // index.html creates; the backend works without it too (no events, no sound).
+//
+// The song: libopenmpt stays in the program, on the page's thread, and
+// renders a second ahead into blocks that circulate over an AudioWorklet's
+// port (no SharedArrayBuffer, so any static server will do). libopenmpt
+// built a second time for the worklet's scope would be a second 1.2 MB module
+// in a scope that lacks most of the page's APIs, for nothing the render-ahead
+// lacks short of a stall of a second, which freezes the picture too. Where
+// AudioWorklet is missing (an old browser, a page that is not a secure
+// context) a ScriptProcessorNode plays the same blocks.
 mergeInto(LibraryManager.library, {
   web_canvas_found: function () {
     return Module['canvas'] ? 1 : 0;
