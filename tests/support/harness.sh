@@ -116,6 +116,28 @@ start_server() { # seconds ready command...
     return 1
 }
 
+# A PulseAudio server of our own with one null sink, paced like a sound card,
+# so the song a program plays can be recorded from its monitor (wine's, or a
+# program under emulation that has no sound device of its own).
+start_pulse() {
+    export PULSE_SERVER=unix:$work/pulse.sock
+    start_server 10 pulse_answers pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+        --use-pid-file=no --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
+        --load="module-null-sink sink_name=orvo" --load="module-always-sink" || return
+    pulse_pid=$server_pid
+    pactl set-default-sink orvo >/dev/null 2>&1
+}
+
+pulse_answers() { timeout 5 pactl info >/dev/null 2>&1; }
+
+stop_pulse() {
+    stop "$pulse_pid"
+    unset PULSE_SERVER
+}
+
+# A frame's RGB bytes as one hash, whatever the PNG's own encoding.
+frame_rgb() { convert "$1" -depth 8 rgb:- 2>/dev/null | sha1sum | cut -d' ' -f1; } # file
+
 # --- X11
 
 # A private X server on a display number it chooses itself; sets DISPLAY and x_pid.
@@ -511,20 +533,3 @@ wine_prepare_run() { # folder [name]
     orvo_command=("${wine[@]}" orvo.exe)
 }
 
-# A PulseAudio server of our own with one null sink, paced like a sound card,
-# so the song that wine plays can be recorded from its monitor.
-wine_start_pulse() {
-    export PULSE_SERVER=unix:$work/pulse.sock
-    start_server 10 wine_pulse_answers pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-        --use-pid-file=no --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
-        --load="module-null-sink sink_name=orvo" --load="module-always-sink" || return
-    pulse_pid=$server_pid
-    pactl set-default-sink orvo >/dev/null 2>&1
-}
-
-wine_pulse_answers() { timeout 5 pactl info >/dev/null 2>&1; }
-
-wine_stop_pulse() {
-    stop "$pulse_pid"
-    unset PULSE_SERVER
-}

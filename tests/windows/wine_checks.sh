@@ -50,7 +50,6 @@ check_unit_suite() {
 }
 
 # The raw RGB of a frame file, for comparing what the frames show.
-frame_rgb() { convert "$1" -depth 8 rgb:- 2>/dev/null | sha1sum | cut -d' ' -f1; }
 
 check_golden_frames() {
     local times="-5000,0,0,1234,-1,987654,-2147483648" path n linux_frames
@@ -93,7 +92,7 @@ check_whole_program() {
     wine_restart_server || return
     # Every run has the sound server, so wine's sound drivers have nothing
     # to say on stderr.
-    wine_start_pulse || return
+    start_pulse || return
     wine_prepare_run "$out" scene
     if start_x 640x480x24; then
         parecord --device=orvo.monitor --rate=44100 --channels=2 --format=s16le --file-format=wav \
@@ -133,7 +132,7 @@ check_whole_program() {
         check_scene wine-depth16 60 && press_escape_and_expect_zero 5 || show_demo_stderr
     fi
     wine_stop_x
-    wine_stop_pulse
+    stop_pulse
 
     # No sound server, and the test machine has no sound card: waveOut has no
     # device. (Pointing wine's sound drivers at a missing device instead
