@@ -26,10 +26,11 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY
 
 # What can't run under qemu-user here: the whole-program tests and source
-# checks (the native build runs them), the tests that start another arm64
+# checks and the command-line and build-without tests (the native build runs
+# them), the tests that start another arm64
 # program (no binfmt handler: the render, asset and video programs are
 # compared below instead), and one address-space limit qemu does not apply.
-not_emulated='^(e2e_|floors$|sdl_includes$|simd_objects$|format$|tidy$|render_without_ffmpeg$)'
+not_emulated='^(e2e_|floors$|sdl_includes$|simd_objects$|format$|tidy$|build_without_packages$|command_lines$)'
 not_emulated+='|^(RenderProgram|AssetGenerator|Video|VideoForms)\.|SlotAllocationFailure'
 
 check_unit_suites() {
