@@ -32,6 +32,7 @@ assets=$3
 host_window=${4:-}
 harness_begin "screensaver $case_name"
 after_failure=finish
+sanitizer_leak_check "$orvo"
 
 sound=$work/sound.raw
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$sound

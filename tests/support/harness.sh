@@ -209,26 +209,36 @@ pixels_changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; } # file fil
 # it writes goes to $work/stdout and $work/stderr. Every check below fails
 # with one line that says why and then returns 1.
 
-# Begins a case that ends at its first failure, showing what the demo said
-# on $work/stderr. In sanitizer builds the leak check at exit stays on, with
-# the system libraries' own leaks suppressed (lsan_suppressions.txt), so the
-# window-system questions' connections and lists are checked for release. It
-# goes off only where SDL's Wayland driver draws through Mesa's GL: that
+# In sanitizer builds the leak check at exit stays on, with the system
+# libraries' own leaks suppressed (lsan_suppressions.txt), so the
+# window-system questions' connections and lists are checked for release.
+# "off" turns it off: where SDL's Wayland driver draws through Mesa's GL, that
 # driver is unloaded before exit, and what it leaves (with the Wayland
 # proxies SDL 2.26 never destroys) can no longer be named in a suppression.
-# There the seat check runs too; weston-no-seat checks it alone.
-demo_case_begin() { # name group program
+sanitizer_leak_check() { # program [off]
     local libraries suppressions
+    # (Through a variable: a grep that stops reading early would fail the
+    # pipe under pipefail while ldd still writes.)
+    libraries=$(ldd "$1" 2>/dev/null || true)
+    [[ $libraries == *libasan* ]] || return 0
+    suppressions=$(realpath "$(dirname "${BASH_SOURCE[0]}")/lsan_suppressions.txt")
+    export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
+    [ "${2:-}" != off ] || export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+}
+
+# Begins a case that ends at its first failure, showing what the demo said
+# on $work/stderr. The leak check is off only in the Wayland cases that draw
+# through Mesa's GL; the seat check runs there too, and weston-no-seat checks
+# it alone.
+demo_case_begin() { # name group program
     harness_begin "$1"
     after_failure=end_case
     group "$2"
-    # (Through a variable: a grep that stops reading early would fail the
-    # pipe under pipefail while ldd still writes.)
-    libraries=$(ldd "$3" 2>/dev/null || true)
-    suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan_suppressions.txt
-    [[ $libraries != *libasan* ]] || export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
-    [[ $libraries != *libasan* || $1 != wayland\ * || $2 == weston-no-seat ]] ||
-        export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+    if [[ $1 == wayland\ * && $2 != weston-no-seat ]]; then
+        sanitizer_leak_check "$3" off
+    else
+        sanitizer_leak_check "$3"
+    fi
 }
 
 end_case() {
