@@ -24,6 +24,9 @@
 #   no-wayland WAYLAND_DISPLAY names no compositor and XDG_RUNTIME_DIR is
 #              unset: still only the demo's one line, exit code 1
 #   sigterm    SIGTERM ends the demo with exit code 0
+#   x-server-ends
+#              the X server killed while the demo runs: it ends at once with
+#              Xlib's word on stderr and exit code 1
 #   letterbox  on a 16:9 screen the picture keeps its 4:3 shape: black bars
 #              left and right
 #   two-monitors, two-monitors-wm
@@ -212,6 +215,15 @@ sigterm)
     kill -TERM "$orvo_pid"
     orvo_exit 2
     [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
+    ;;
+x-server-ends)
+    start_x "${screen}x$depth"
+    start_orvo
+    wait_window
+    # Xlib ends the program itself, with its own line or two: exit code 1.
+    kill -KILL "$x_pid"
+    orvo_exit 5 && expect_exit_code 1 "once the X server was gone"
+    [ -s "$work/stderr" ] || fail "nothing said on stderr"
     ;;
 letterbox)
     screen=1280x720
