@@ -33,7 +33,7 @@ done
 
 if [ "$all" = 0 ]; then
   echo "Left out (./scripts/test.sh --all runs them): the fuzz targets, the Windows build" \
-    "under wine, the browser build, the downloads." >&2
+    "under wine, the browser build, the ARM64 build under qemu, the downloads." >&2
   exit 0
 fi
 
