@@ -69,13 +69,15 @@ export async function startPulse(folder) {
   throw new Error('no PulseAudio server started');
 }
 
-// engine: 'chromium' or 'firefox'; pulseServer: where Firefox plays sound.
-export function launch(engine = 'chromium', pulseServer = '') {
+// engine: 'chromium' or 'firefox'; pulseServer: where Firefox plays sound;
+// windowed: Firefox in a window on the X display in DISPLAY (headless, it
+// finds no GL driver: no WebGL).
+export function launch(engine = 'chromium', pulseServer = '', windowed = false) {
   if (engine === 'firefox') {
     return puppeteer.launch({
       browser: 'firefox',
       executablePath: '/usr/bin/firefox-esr',
-      headless: true,
+      headless: !windowed,
       env: {...process.env, PULSE_SERVER: pulseServer},
       // Every connection but loopback goes to a closed local port, should
       // anything in the browser still reach out; no DNS look-ups ahead.
@@ -156,10 +158,10 @@ export function checks(name) {
 }
 
 // engine: chromium, firefox or webkit; site: serve()'s answer; pulseServer:
-// where Firefox and WebKit play sound.
-export async function openBrowser(engine, site, pulseServer = '') {
+// where Firefox and WebKit play sound; windowed: as for launch().
+export async function openBrowser(engine, site, pulseServer = '', windowed = false) {
   if (engine === 'webkit') return openWebKit(site, pulseServer);
-  const browser = await launch(engine, pulseServer);
+  const browser = await launch(engine, pulseServer, windowed);
   return {
     close: () => browser.close(),
     async newPage(width, height, preload) {
