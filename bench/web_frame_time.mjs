@@ -18,7 +18,9 @@
 //   handlers by performance.now() (every engine: a script run before the
 //   page's own wraps them) and, in chromium, the page thread's CPU time
 //   (rendering, conversion, putImageData, the Asyncify unwind and rewind, the
-//   song's blocks); with the mean interval between frames shown;
+//   song's blocks); with the mean interval between frames shown, and the
+//   presenter the page's start-up trial chose; then the simd128 program's
+//   whole frame through each presenter, asked for by "?present=";
 // - start-up: page open to the still frame shown, and the click on the start
 //   screen to the first frame of the scene.
 // Then the hand-off of one 640 x 480 frame, nothing else drawn, on a small
@@ -130,9 +132,9 @@ async function timed(browser, engine, query) {
 // the scene (the second shown: the first is the black page of start-up), then
 // over 5 s the page thread's time a frame: its CPU time (chromium) and the
 // time in its callbacks (every engine).
-async function running(browser, engine, simd) {
+async function running(browser, engine, query) {
   const page = await newPage(browser, engine, 1280, 720);
-  await page.goto(`${site.base}/index.html${simd ? '?' + simd : ''}`);
+  await page.goto(`${site.base}/index.html${query ? '?' + query : ''}`);
   if ((await waitForState(page, ['waiting'], 30000)) !== 'waiting') throw new Error('no start screen');
   await page.evaluate(() => {
     window.addEventListener('pointerdown', () => { window.clickedAt = performance.now(); }, {capture: true});
@@ -153,11 +155,13 @@ async function running(browser, engine, simd) {
   await sleep(5000);
   const cpu1 = page.cdp ? await threadTime(page) : NaN;
   const s1 = await sample();
+  const presenter = await page.evaluate(() => ({name: window.Module.orvo.presenter.name,
+    trial: window.Module.orvo.presenterTrial}));
   await page.press('Escape');
   await page.close();
   const shown = s1.frames - s0.frames;
   return {click, frameCpu: (cpu1 - cpu0) / shown, frameBusy: (s1.busy - s0.busy) / shown,
-    interval: (s1.at - s0.at) / shown};
+    interval: (s1.at - s0.at) / shown, presenter};
 }
 
 // The standalone page for the hand-off of one 640 x 480 RGBA frame, nothing
@@ -277,10 +281,21 @@ async function measure(engine, run) {
       const row = {engine, run, program: one.program, wall: (many.main - one.main) / (frames - 1),
         cpu: (many.cpu - one.cpu) / (frames - 1), ...live, took: one.took};
       rows.push(row);
+      const trial = live.presenter.trial || {};
       console.log(`${engine} run ${run}: ${row.program}: rendering ${ms(row.wall)} ms a frame (page clock), ` +
         `${ms(row.cpu)} ms CPU, over ${frames} frames; the running demo's whole frame ${ms(row.frameBusy)} ms ` +
-        `in the page's callbacks, ${ms(row.frameCpu)} ms CPU, a frame every ${ms(row.interval)} ms; ` +
-        `page open to still frame shown ${row.took} ms; click to first frame ${row.click.toFixed(0)} ms`);
+        `in the page's callbacks, ${ms(row.frameCpu)} ms CPU, a frame every ${ms(row.interval)} ms, through ` +
+        `${live.presenter.name} (its start-up trial: putImageData ${ms(trial.putImageData)} ms, WebGL ` +
+        `${ms(trial.webgl)} ms); page open to still frame shown ${row.took} ms; click to first frame ` +
+        `${row.click.toFixed(0)} ms`);
+    }
+    // The simd128 program's whole frame through each presenter, asked for.
+    for (const presenter of ['2d', 'webgl']) {
+      const live = await running(browser, engine, `present=${presenter}`);
+      rows.push({engine, run, program: `present=${presenter}`, ...live});
+      console.log(`${engine} run ${run}: through ${live.presenter.name} (asked ${presenter}): the whole frame ` +
+        `${ms(live.frameBusy)} ms in the page's callbacks, ${ms(live.frameCpu)} ms CPU, a frame every ` +
+        `${ms(live.interval)} ms`);
     }
     const hand = await handoff(browser, engine);
     rows.push({engine, run, program: 'handoff', ...hand});
@@ -313,15 +328,19 @@ try {
   }
   const after = native ? nativeBoth() : null;
   console.log(`\nMeans over ${runs} runs, ms (simd128 program; the page's clock):`);
-  console.log('engine    whole frame  (CPU)  render  (CPU)  putImageData  WebGL  WebGL wins by > 1/5');
+  console.log('engine    whole frame  (CPU)  render  (CPU)  putImageData  WebGL  WebGL wins by > 1/5' +
+    '  whole frame: 2d  webgl  (CPU: 2d  webgl)  chosen at start');
   for (const engine of engines) {
     const of = (program, key) => mean(rows.filter((r) => r.engine === engine && r.program === program)
       .map((r) => r[key]));
     const simd128 = rows.find((r) => r.engine === engine && r.program !== 'handoff').program;
     const put = of('handoff', 'put'), webgl = of('handoff', 'webgl');
+    const chosen = rows.filter((r) => r.engine === engine && r.program === simd128).map((r) => r.presenter.name);
     console.log(`${engine.padEnd(9)} ${ms(of(simd128, 'frameBusy')).padStart(11)} ${ms(of(simd128, 'frameCpu'))
       .padStart(6)} ${ms(of(simd128, 'wall')).padStart(7)} ${ms(of(simd128, 'cpu')).padStart(6)} ${ms(put)
       .padStart(13)} ${ms(webgl).padStart(6)}  ${webgl < 0.8 * put ? 'yes' : 'no'} (${(webgl / put).toFixed(2)} x)` +
+      `${ms(of('present=2d', 'frameBusy')).padStart(18)} ${ms(of('present=webgl', 'frameBusy')).padStart(6)}  ` +
+      `(${ms(of('present=2d', 'frameCpu'))}  ${ms(of('present=webgl', 'frameCpu'))})  ${chosen.join(', ')}` +
       `  [${simd128}; ${methods[engine]}]`);
   }
   if (native) {
@@ -329,8 +348,8 @@ try {
     for (const [key, against] of [['simd128', 'native SSE2'], ['plain', 'native plain']]) {
       const n = avg(key);
       console.log(`${against} BM_Frame: ${ms(n.wall)} ms wall, ${ms(n.cpu)} ms CPU`);
-      for (const row of rows.filter((r) => r.program !== 'handoff' && (r.program === 'orvo-simd128') === (key ===
-        'simd128'))) {
+      for (const row of rows.filter((r) => r.program.startsWith('orvo') && (r.program === 'orvo-simd128') ===
+        (key === 'simd128'))) {
         console.log(`  ${row.engine} run ${row.run} ${row.program} against it: rendering ${(row.wall / n.wall)
           .toFixed(2)} x (page clock); the whole frame ${(row.frameBusy / n.cpu).toFixed(2)} x (callbacks)` +
           (Number.isNaN(row.cpu) ? '' : `, ${(row.cpu / n.cpu).toFixed(2)} x and ${(row.frameCpu / n.cpu)
