@@ -286,7 +286,7 @@ async function measure(engine, run) {
         `${ms(row.cpu)} ms CPU, over ${frames} frames; the running demo's whole frame ${ms(row.frameBusy)} ms ` +
         `in the page's callbacks, ${ms(row.frameCpu)} ms CPU, a frame every ${ms(row.interval)} ms, through ` +
         `${live.presenter.name} (its start-up trial: putImageData ${ms(trial.putImageData)} ms, WebGL ` +
-        `${ms(trial.webgl)} ms); page open to still frame shown ${row.took} ms; click to first frame ` +
+        `${ms(trial.webgl)} ms, the trial ${ms(trial.took)} ms); page open to still frame shown ${row.took} ms; click to first frame ` +
         `${row.click.toFixed(0)} ms`);
     }
     // The simd128 program's whole frame through each presenter, asked for.

@@ -91,6 +91,18 @@ async function startScreenAndDemo() {
     'a tap starts the scene and the song, no bar yet', JSON.stringify(now));
   await page.waitForFunction(() => window.Module.orvo.wakeLock.held, {timeout: 5000}).catch(() => {});
   check((await orvo()).lock, 'the screen is kept awake while it runs');
+  // Another tab in front: the browser lets the lock go; back in front, the
+  // page takes it again.
+  const other = await browser.newPage();
+  await other.bringToFront();
+  await page.waitForFunction(() => document.visibilityState === 'hidden', {timeout: 5000}).catch(() => {});
+  const hidden = await orvo();
+  await page.bringToFront();
+  await other.close();
+  await page.waitForFunction(() => window.Module.orvo.wakeLock.held && !window.Module.orvo.wakeLock.held.released,
+    {timeout: 5000}).catch(() => {});
+  check(!hidden.lock && (await orvo()).lock, 'hidden, the lock is let go; shown again, it is taken again',
+    `${JSON.stringify(hidden)}`);
   const shot = path.join(work, 'portrait.png');
   await page.screenshot({path: shot});
   const f = sceneFractions(shot);

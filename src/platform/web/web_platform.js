@@ -101,8 +101,8 @@ mergeInto(LibraryManager.library, {
   web_show_and_wait_for_refresh: function (pixels, width, height) {
     Asyncify.handleSleep((wakeUp) => {
       const web = Module['orvo'] = Module['orvo'] || {};
-      if (!web.presenter) web.presenter = orvoChoosePresenter(web, Module['canvas'], pixels, width, height);
-      web.presenter.show(pixels, width, height);
+      if (!web.presenter) web.presenter = orvoChoosePresenter(web, Module['canvas'], width, height);
+      web.presenter.show(HEAPU8, pixels, width, height);
       web.frames = (web.frames || 0) + 1;
       requestAnimationFrame(() => callUserCallback(wakeUp));
     });
@@ -110,16 +110,29 @@ mergeInto(LibraryManager.library, {
 
   // The two ways a frame reaches the canvas, the same pixels either way:
   // putImageData into its 2D context, or a WebGL2 texture drawn one texel to
-  // one pixel. Which costs less differs by engine (putImageData is cheap in
-  // chromium and Firefox, dear in WebKit, where an upload wins), so before
-  // the first frame each presents a few frames to a canvas of its own, with a
-  // one-pixel read-back to count the work the browser defers, and WebGL is
-  // taken only where it is faster by more than a fifth. A canvas keeps the
-  // first kind of context it gives, so the trial cannot be on the page's own.
-  // The page may ask for one ("2d" or "webgl" in web.present); without WebGL2
-  // it gets the 2D one. web.presenterTrial keeps the times, in ms a frame.
-  $orvoChoosePresenter__deps: ['$orvoPresenter2d', '$orvoPresenterWebGL'],
-  $orvoChoosePresenter: function (web, canvas, pixels, width, height) {
+  // one pixel. Which costs less differs by engine and by machine
+  // (putImageData is cheap in chromium and Firefox, dear in WebKit, where an
+  // upload can win), so WebGL is taken only where a trial finds it faster by
+  // more than a fifth. The page may ask for one ("2d" or "webgl" in
+  // web.present); without WebGL2 it gets the 2D one.
+  $orvoChoosePresenter__deps: ['$orvoPresenter2d', '$orvoPresenterWebGL', '$orvoTryPresenters'],
+  $orvoChoosePresenter: function (web, canvas, width, height) {
+    let asked = web.present;
+    if (asked !== '2d' && asked !== 'webgl') asked = (web.presenterTrial || orvoTryPresenters(web, width, height)).choice;
+    return (asked === 'webgl' && orvoPresenterWebGL(canvas)) || orvoPresenter2d(canvas);
+  },
+
+  // Each presenter shows a few frames to a canvas of its own (a canvas keeps
+  // the first kind of context it gives, so not the page's), each with a
+  // one-pixel read-back to count the work the browser defers. Some 70 ms on
+  // software GL: the page runs it while its start screen waits
+  // (Module.orvoTryPresenters), else it runs before the first frame.
+  // web.presenterTrial keeps the times, in ms a frame, what it took and the
+  // choice.
+  $orvoTryPresenters__postset: "Module['orvoTryPresenters'] = (width, height) => " +
+    "orvoTryPresenters(Module['orvo'] = Module['orvo'] || {}, width, height);",
+  $orvoTryPresenters: function (web, width, height) {
+    const bytes = new Uint8Array(width * height * 4);
     const trial = (make) => {
       const scratch = document.createElement('canvas');
       scratch.width = width;
@@ -127,37 +140,37 @@ mergeInto(LibraryManager.library, {
       const presenter = make(scratch);
       if (!presenter) return Infinity;
       const warm = 3, timed = 12;
-      for (let k = 0; k < warm; ++k) presenter.show(pixels, width, height), presenter.finish();
+      for (let k = 0; k < warm; ++k) presenter.show(bytes, 0, width, height), presenter.finish();
       const start = performance.now();
-      for (let k = 0; k < timed; ++k) presenter.show(pixels, width, height), presenter.finish();
+      for (let k = 0; k < timed; ++k) presenter.show(bytes, 0, width, height), presenter.finish();
       const ms = (performance.now() - start) / timed;
       presenter.release();
       return ms;
     };
-    let asked = web.present;
-    if (asked !== '2d' && asked !== 'webgl') {
-      const webgl = trial(orvoPresenterWebGL);
-      const put = webgl === Infinity ? NaN : trial(orvoPresenter2d);
-      web.presenterTrial = {putImageData: put, webgl};
-      asked = webgl < 0.8 * put ? 'webgl' : '2d';
-    }
-    return (asked === 'webgl' && orvoPresenterWebGL(canvas)) || orvoPresenter2d(canvas);
+    const start = performance.now();
+    const webgl = trial(orvoPresenterWebGL);
+    const put = webgl === Infinity ? NaN : trial(orvoPresenter2d);
+    web.presenterTrial = {putImageData: put, webgl, took: performance.now() - start,
+      choice: webgl < 0.8 * put ? 'webgl' : '2d'};
+    return web.presenterTrial;
   },
 
-  // Each presenter: show(pixels, width, height), finish() (waits for the
-  // frame's work, for the trial), release(); name.
+  // Each presenter: show(bytes, at, width, height) (the RGBA picture from
+  // bytes[at]), finish() (waits for the frame's work, for the trial),
+  // release(); name.
   $orvoPresenter2d: function (canvas) {
     const context = canvas.getContext('2d', {alpha: false});
     if (!context) return null;
     let image = null, imageAt = 0;
     return {
       name: '2d',
-      show(pixels, width, height) {
-        // A view of the program's memory: made again when that memory grows.
-        if (!image || image.data.buffer !== HEAPU8.buffer || imageAt !== pixels || image.width !== width ||
+      show(bytes, at, width, height) {
+        // A view of the bytes: made again when the program's memory grows.
+        if (!image || image.data.buffer !== bytes.buffer || imageAt !== at || image.width !== width ||
             image.height !== height) {
-          image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
-          imageAt = pixels;
+          image = new ImageData(new Uint8ClampedArray(bytes.buffer, bytes.byteOffset + at, width * height * 4),
+            width, height);
+          imageAt = at;
         }
         context.putImageData(image, 0, 0);
       },
@@ -213,7 +226,7 @@ mergeInto(LibraryManager.library, {
     canvas.addEventListener('webglcontextrestored', onRestored);
     return {
       name: 'webgl',
-      show(pixels, width, height) {
+      show(bytes, at, width, height) {
         if (lost) return;
         if (width !== textureWidth || height !== textureHeight) {
           gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
@@ -221,7 +234,7 @@ mergeInto(LibraryManager.library, {
           textureWidth = width;
           textureHeight = height;
         }
-        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, HEAPU8, pixels);
+        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, bytes, at);
         gl.drawArrays(gl.TRIANGLES, 0, 3);
       },
       finish() { gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4)); },
