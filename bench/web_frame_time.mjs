@@ -18,9 +18,9 @@
 //   handlers by performance.now() (every engine: a script run before the
 //   page's own wraps them) and, in chromium, the page thread's CPU time
 //   (rendering, conversion, putImageData, the Asyncify unwind and rewind, the
-//   song's blocks); with the mean interval between frames shown, and the
-//   presenter the page's start-up trial chose; then the simd128 program's
-//   whole frame through each presenter, asked for by "?present=";
+//   song's blocks); with the mean interval between frames shown; then the
+//   simd128 program's whole frame with its putImageData replaced by the
+//   bench's WebGL2 presenter (a texture uploaded, drawn texel for pixel);
 // - start-up: page open to the still frame shown, and the click on the start
 //   screen to the first frame of the scene.
 // Then the hand-off of one 640 x 480 frame, nothing else drawn, on a small
@@ -77,6 +77,57 @@ async function display() {
 // rewind to putImageData and the unwind) and in message handlers (the song's
 // blocks for the worklet), as performance.now() sees it.
 function timeCallbacks() {
+  // With "bench-webgl" in the address: the page's canvas hands its 2D context's
+  // putImageData to a WebGL2 texture instead, fetched texel for pixel (rows
+  // turned over, as GL counts them from the bottom), so that the whole frame is
+  // timed through the other presenter the page could have.
+  // window.orvoWebGL.report() names the GL renderer and says whether it drew.
+  const webglForPutImageData = () => {
+    const getContext = HTMLCanvasElement.prototype.getContext;
+    HTMLCanvasElement.prototype.getContext = function (type, options) {
+      if (type !== '2d' || this.id !== 'canvas') return getContext.call(this, type, options);
+      if (this.orvoWebGL) return this.orvoWebGL;
+      const gl = getContext.call(this, 'webgl2', {alpha: false, antialias: false, depth: false, premultipliedAlpha: false});
+      let frames = 0;
+      window.orvoWebGL = {report: () => `${gl ? gl.getParameter(gl.RENDERER) : 'no WebGL2'}, ${frames} frames, ` +
+        `GL error ${gl ? gl.getError() : '-'}`};
+      if (!gl) return null;
+      const compile = (kind, source) => {
+        const shader = gl.createShader(kind);
+        gl.shaderSource(shader, `#version 300 es\nprecision highp float;\n${source}`);
+        gl.compileShader(shader);
+        return shader;
+      };
+      const program = gl.createProgram();
+      gl.attachShader(program, compile(gl.VERTEX_SHADER, 'in vec2 at; void main() { gl_Position = vec4(at, 0, 1); }'));
+      gl.attachShader(program, compile(gl.FRAGMENT_SHADER, 'uniform highp sampler2D t; out vec4 c; void main() { ' +
+        'ivec2 p = ivec2(gl_FragCoord.xy); c = texelFetch(t, ivec2(p.x, textureSize(t, 0).y - 1 - p.y), 0); }'));
+      gl.bindAttribLocation(program, 0, 'at');
+      gl.linkProgram(program);
+      gl.useProgram(program);
+      gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+      gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 3, -1, -1, 3]), gl.STATIC_DRAW);
+      gl.enableVertexAttribArray(0);
+      gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
+      gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
+      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
+      let width = 0, height = 0;
+      this.orvoWebGL = {
+        putImageData: (image) => {
+          if (image.width !== width || image.height !== height) {
+            ({width, height} = image);
+            gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
+            gl.viewport(0, 0, width, height);
+          }
+          gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, image.data);
+          gl.drawArrays(gl.TRIANGLES, 0, 3);
+          frames += 1;
+        },
+      };
+      return this.orvoWebGL;
+    };
+  };
   const busy = window.orvoBusy = {ms: 0};
   const timed = (fn) => function (...parts) {
     const start = performance.now();
@@ -86,6 +137,7 @@ function timeCallbacks() {
       busy.ms += performance.now() - start;
     }
   };
+  if (new URLSearchParams(location.search).get('bench-webgl')) webglForPutImageData();
   const raf = window.requestAnimationFrame.bind(window);
   window.requestAnimationFrame = (fn) => raf(timed(fn));
   const onmessage = Object.getOwnPropertyDescriptor(MessagePort.prototype, 'onmessage');
@@ -155,13 +207,12 @@ async function running(browser, engine, query) {
   await sleep(5000);
   const cpu1 = page.cdp ? await threadTime(page) : NaN;
   const s1 = await sample();
-  const presenter = await page.evaluate(() => ({name: window.Module.orvo.presenter.name,
-    trial: window.Module.orvo.presenterTrial}));
+  const webgl = await page.evaluate(() => window.orvoWebGL && window.orvoWebGL.report());
   await page.press('Escape');
   await page.close();
   const shown = s1.frames - s0.frames;
   return {click, frameCpu: (cpu1 - cpu0) / shown, frameBusy: (s1.busy - s0.busy) / shown,
-    interval: (s1.at - s0.at) / shown, presenter};
+    interval: (s1.at - s0.at) / shown, webgl};
 }
 
 // The standalone page for the hand-off of one 640 x 480 RGBA frame, nothing
@@ -281,22 +332,17 @@ async function measure(engine, run) {
       const row = {engine, run, program: one.program, wall: (many.main - one.main) / (frames - 1),
         cpu: (many.cpu - one.cpu) / (frames - 1), ...live, took: one.took};
       rows.push(row);
-      const trial = live.presenter.trial || {};
       console.log(`${engine} run ${run}: ${row.program}: rendering ${ms(row.wall)} ms a frame (page clock), ` +
         `${ms(row.cpu)} ms CPU, over ${frames} frames; the running demo's whole frame ${ms(row.frameBusy)} ms ` +
-        `in the page's callbacks, ${ms(row.frameCpu)} ms CPU, a frame every ${ms(row.interval)} ms, through ` +
-        `${live.presenter.name} (its start-up trial: putImageData ${ms(trial.putImageData)} ms, WebGL ` +
-        `${ms(trial.webgl)} ms, the trial ${ms(trial.took)} ms); page open to still frame shown ${row.took} ms; click to first frame ` +
+        `in the page's callbacks, ${ms(row.frameCpu)} ms CPU, a frame every ${ms(row.interval)} ms; page open to still frame shown ${row.took} ms; click to first frame ` +
         `${row.click.toFixed(0)} ms`);
     }
-    // The simd128 program's whole frame through each presenter, asked for.
-    for (const presenter of ['2d', 'webgl']) {
-      const live = await running(browser, engine, `present=${presenter}`);
-      rows.push({engine, run, program: `present=${presenter}`, ...live});
-      console.log(`${engine} run ${run}: through ${live.presenter.name} (asked ${presenter}): the whole frame ` +
-        `${ms(live.frameBusy)} ms in the page's callbacks, ${ms(live.frameCpu)} ms CPU, a frame every ` +
-        `${ms(live.interval)} ms`);
-    }
+    // The simd128 program's whole frame through the bench's WebGL presenter.
+    const live = await running(browser, engine, 'bench-webgl=1');
+    rows.push({engine, run, program: 'webgl', ...live});
+    console.log(`${engine} run ${run}: orvo-simd128 through WebGL (${live.webgl}): the whole frame ` +
+      `${ms(live.frameBusy)} ms in the page's callbacks, ${ms(live.frameCpu)} ms CPU, a frame every ` +
+      `${ms(live.interval)} ms`);
     const hand = await handoff(browser, engine);
     rows.push({engine, run, program: 'handoff', ...hand});
     console.log(`${engine} run ${run}: one 640 x 480 frame handed over: putImageData ${ms(hand.put)} ms, ` +
@@ -329,18 +375,18 @@ try {
   const after = native ? nativeBoth() : null;
   console.log(`\nMeans over ${runs} runs, ms (simd128 program; the page's clock):`);
   console.log('engine    whole frame  (CPU)  render  (CPU)  putImageData  WebGL  WebGL wins by > 1/5' +
-    '  whole frame: 2d  webgl  (CPU: 2d  webgl)  chosen at start');
+    '  whole frame through WebGL  (CPU)  wins by > 1/5');
   for (const engine of engines) {
     const of = (program, key) => mean(rows.filter((r) => r.engine === engine && r.program === program)
       .map((r) => r[key]));
     const simd128 = rows.find((r) => r.engine === engine && r.program !== 'handoff').program;
     const put = of('handoff', 'put'), webgl = of('handoff', 'webgl');
-    const chosen = rows.filter((r) => r.engine === engine && r.program === simd128).map((r) => r.presenter.name);
+    const whole = of(simd128, 'frameBusy'), wholeWebGL = of('webgl', 'frameBusy');
     console.log(`${engine.padEnd(9)} ${ms(of(simd128, 'frameBusy')).padStart(11)} ${ms(of(simd128, 'frameCpu'))
       .padStart(6)} ${ms(of(simd128, 'wall')).padStart(7)} ${ms(of(simd128, 'cpu')).padStart(6)} ${ms(put)
       .padStart(13)} ${ms(webgl).padStart(6)}  ${webgl < 0.8 * put ? 'yes' : 'no'} (${(webgl / put).toFixed(2)} x)` +
-      `${ms(of('present=2d', 'frameBusy')).padStart(18)} ${ms(of('present=webgl', 'frameBusy')).padStart(6)}  ` +
-      `(${ms(of('present=2d', 'frameCpu'))}  ${ms(of('present=webgl', 'frameCpu'))})  ${chosen.join(', ')}` +
+      `${ms(wholeWebGL).padStart(27)} ${ms(of('webgl', 'frameCpu')).padStart(6)}  ${wholeWebGL < 0.8 * whole ? 'yes'
+        : 'no'} (${(wholeWebGL / whole).toFixed(2)} x)` +
       `  [${simd128}; ${methods[engine]}]`);
   }
   if (native) {

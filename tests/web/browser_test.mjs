@@ -35,16 +35,13 @@ const noErrors = async (page, what) => {
 
 const frameName = (n) => `frame-${String(n).padStart(6, '0')}.png`;
 
-const hasWebGL2 = (page) => page.evaluate(() => !!document.createElement('canvas').getContext('webgl2'));
-
 // --- The still form: "?t=" frames at 1:1 against the native renderer's, from
-// the program the page picks (simd128 here) and from the plain one, each
-// through one of the two presenters (WebGL only where the engine has it).
-async function stillFrames(program, extra, presenter) {
+// the program the page picks (simd128 here) and from the plain one.
+async function stillFrames(program, extra) {
   const page = await open(640, 480);
   let same = 0;
   for (let n = 0; n < TIMES.length; ++n) {
-    await page.goto(`${base}/site/index.html?t=${TIMES.slice(0, n + 1).join(',')}${extra}&present=${presenter}`);
+    await page.goto(`${base}/site/index.html?t=${TIMES.slice(0, n + 1).join(',')}${extra}`);
     const reached = await waitForState(page, ['still', 'failed', 'ended'], 30000);
     const shot = path.join(work, `still-${n}.png`);
     await page.screenshot(shot);
@@ -52,10 +49,8 @@ async function stillFrames(program, extra, presenter) {
     if (equal) same += 1;
     else fail(`${program}: ?t= frame ${n} (t = ${TIMES[n]}) differs from orvo-render's (page state ${reached})`);
   }
-  const ran = await page.evaluate(() => [window.Module.orvo.program, window.Module.orvo.presenter.name].join(' '));
-  const through = presenter === 'webgl' && !(await hasWebGL2(page)) ? '2d' : presenter;
-  check(ran === `${program} ${through}`, `the page ran ${program} through ${through}` +
-    (through === presenter ? '' : ' (no WebGL2 here)'), ran);
+  const ran = await page.evaluate(() => window.Module.orvo.program);
+  check(ran === program, `the page ran ${program}`, ran);
   check(same === TIMES.length, `${program}: ?t= frames: ${same} of ${TIMES.length} identical to orvo-render's`);
   await noErrors(page, `${program} still form: no console errors`);
   await page.close();
@@ -186,10 +181,6 @@ async function liveDemo() {
   await page.waitFor(() => (window.Module.orvo.frames || 0) > 60, 30000);
   const frames = await framesDrawn(page);
   check(frames > 60, 'frames are drawn', `${frames} frames`);
-  const chosen = await page.evaluate(() => ({name: window.Module.orvo.presenter.name,
-    trial: window.Module.orvo.presenterTrial}));
-  check(chosen.trial && chosen.trial.putImageData > 0 === (await hasWebGL2(page)),
-    `the presenter chosen by trial: ${chosen.name}`, JSON.stringify(chosen.trial));
   const shot = path.join(work, 'scene.png');
   await page.screenshot(shot);
   const f = sceneFractions(shot);
@@ -252,37 +243,6 @@ async function liveDemo() {
   const closed = await page.evaluate(() => !window.Module.orvo.audioContext);
   check(closed, 'the audio context is closed at the end');
   await noErrors(page, 'demo: no console errors');
-  await page.close();
-}
-
-// --- WebGL's context lost while the demo runs (a GPU reset): the demo runs
-// on, and the scene is back once the browser restores the context.
-async function lostContext() {
-  const page = await open(800, 600);
-  await page.goto(`${base}/site/index.html?present=webgl`);
-  if (!(await hasWebGL2(page))) {
-    counted.pass('no WebGL2 here: no lost context to survive');
-    return page.close();
-  }
-  await waitForState(page, ['waiting', 'failed'], 30000);
-  await page.click(20, 20);
-  await page.waitFor(() => (window.Module.orvo.frames || 0) > 30, 30000);
-  const lose = await page.evaluate(() => {
-    window.orvoLoser = document.getElementById('canvas').getContext('webgl2').getExtension('WEBGL_lose_context');
-    window.orvoLoser.loseContext();
-    return window.Module.orvo.frames;
-  });
-  await sleep(500);
-  const during = await framesDrawn(page);
-  await page.evaluate(() => window.orvoLoser.restoreContext());
-  await sleep(1000);
-  const shot = path.join(work, 'restored.png');
-  await page.screenshot(shot);
-  const f = sceneFractions(shot);
-  check(during > lose && (await page.state()) === 'running' && f.black < 0.5 && f.red > 0.01,
-    'WebGL\'s context lost and restored: the demo runs on and the scene is back',
-    `frames ${lose} then ${during}, black ${f.black.toFixed(3)}, red ${f.red.toFixed(3)}`);
-  await noErrors(page, 'lost context: no console errors');
   await page.close();
 }
 
@@ -357,11 +317,10 @@ const watchdog = setTimeout(() => {
   process.exit(1);
 }, 300000);
 try {
-  await stillFrames('orvo-simd128', '', 'webgl');
-  await stillFrames('orvo', '&simd=plain', '2d');
+  await stillFrames('orvo-simd128', '');
+  await stillFrames('orvo', '&simd=plain');
   await badTimes();
   await liveDemo();
-  await lostContext();
   await startScreenAndNoSound();
   await brokenPicture();
   await noSong();

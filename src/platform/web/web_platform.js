@@ -97,154 +97,20 @@ mergeInto(LibraryManager.library, {
   // program resumes as emscripten's own timers resume it, so that an exit
   // ends it quietly. (The function runs again when the program resumes; only
   // what is handed to handleSleep runs once.)
-  web_show_and_wait_for_refresh__deps: ['$callUserCallback', '$orvoChoosePresenter'],
+  web_show_and_wait_for_refresh__deps: ['$callUserCallback'],
   web_show_and_wait_for_refresh: function (pixels, width, height) {
     Asyncify.handleSleep((wakeUp) => {
       const web = Module['orvo'] = Module['orvo'] || {};
-      if (!web.presenter) web.presenter = orvoChoosePresenter(web, Module['canvas'], width, height);
-      web.presenter.show(HEAPU8, pixels, width, height);
+      if (!web.image || web.image.data.buffer !== HEAPU8.buffer || web.imageAt !== pixels ||
+          web.image.width !== width || web.image.height !== height) {
+        web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
+        web.imageAt = pixels;
+        web.context2d = Module['canvas'].getContext('2d', {alpha: false});
+      }
+      web.context2d.putImageData(web.image, 0, 0);
       web.frames = (web.frames || 0) + 1;
       requestAnimationFrame(() => callUserCallback(wakeUp));
     });
-  },
-
-  // The two ways a frame reaches the canvas, the same pixels either way:
-  // putImageData into its 2D context, or a WebGL2 texture drawn one texel to
-  // one pixel. Which costs less differs by engine and by machine
-  // (putImageData is cheap in chromium and Firefox, dear in WebKit, where an
-  // upload can win), so WebGL is taken only where a trial finds it faster by
-  // more than a fifth. The page may ask for one ("2d" or "webgl" in
-  // web.present); without WebGL2 it gets the 2D one.
-  $orvoChoosePresenter__deps: ['$orvoPresenter2d', '$orvoPresenterWebGL', '$orvoTryPresenters'],
-  $orvoChoosePresenter: function (web, canvas, width, height) {
-    let asked = web.present;
-    if (asked !== '2d' && asked !== 'webgl') asked = (web.presenterTrial || orvoTryPresenters(web, width, height)).choice;
-    return (asked === 'webgl' && orvoPresenterWebGL(canvas)) || orvoPresenter2d(canvas);
-  },
-
-  // Each presenter shows a few frames to a canvas of its own (a canvas keeps
-  // the first kind of context it gives, so not the page's), each with a
-  // one-pixel read-back to count the work the browser defers. Some 70 ms on
-  // software GL: the page runs it while its start screen waits
-  // (Module.orvoTryPresenters), else it runs before the first frame.
-  // web.presenterTrial keeps the times, in ms a frame, what it took and the
-  // choice.
-  $orvoTryPresenters__postset: "Module['orvoTryPresenters'] = (width, height) => " +
-    "orvoTryPresenters(Module['orvo'] = Module['orvo'] || {}, width, height);",
-  $orvoTryPresenters: function (web, width, height) {
-    const bytes = new Uint8Array(width * height * 4);
-    const trial = (make) => {
-      const scratch = document.createElement('canvas');
-      scratch.width = width;
-      scratch.height = height;
-      const presenter = make(scratch);
-      if (!presenter) return Infinity;
-      const warm = 3, timed = 12;
-      for (let k = 0; k < warm; ++k) presenter.show(bytes, 0, width, height), presenter.finish();
-      const start = performance.now();
-      for (let k = 0; k < timed; ++k) presenter.show(bytes, 0, width, height), presenter.finish();
-      const ms = (performance.now() - start) / timed;
-      presenter.release();
-      return ms;
-    };
-    const start = performance.now();
-    const webgl = trial(orvoPresenterWebGL);
-    const put = webgl === Infinity ? NaN : trial(orvoPresenter2d);
-    web.presenterTrial = {putImageData: put, webgl, took: performance.now() - start,
-      choice: webgl < 0.8 * put ? 'webgl' : '2d'};
-    return web.presenterTrial;
-  },
-
-  // Each presenter: show(bytes, at, width, height) (the RGBA picture from
-  // bytes[at]), finish() (waits for the frame's work, for the trial),
-  // release(); name.
-  $orvoPresenter2d: function (canvas) {
-    const context = canvas.getContext('2d', {alpha: false});
-    if (!context) return null;
-    let image = null, imageAt = 0;
-    return {
-      name: '2d',
-      show(bytes, at, width, height) {
-        // A view of the bytes: made again when the program's memory grows.
-        if (!image || image.data.buffer !== bytes.buffer || imageAt !== at || image.width !== width ||
-            image.height !== height) {
-          image = new ImageData(new Uint8ClampedArray(bytes.buffer, bytes.byteOffset + at, width * height * 4),
-            width, height);
-          imageAt = at;
-        }
-        context.putImageData(image, 0, 0);
-      },
-      finish() { context.getImageData(0, 0, 1, 1); },
-      release() { image = null; },
-    };
-  },
-
-  // The texture is fetched texel by texel at the pixel's own coordinates
-  // (texelFetch: no filtering, no interpolated coordinate to round), rows
-  // turned over as GL counts them from the bottom. A lost context (the GPU
-  // reset, too many contexts) shows nothing until the browser restores it.
-  $orvoPresenterWebGL: function (canvas) {
-    const gl = canvas.getContext('webgl2', {alpha: false, antialias: false, depth: false, stencil: false,
-      premultipliedAlpha: false, powerPreference: 'low-power'});
-    if (!gl) return null;
-    let texture = null, textureWidth = 0, textureHeight = 0, lost = false;
-    const build = () => {
-      const compile = (type, source) => {
-        const shader = gl.createShader(type);
-        gl.shaderSource(shader, source);
-        gl.compileShader(shader);
-        return shader;
-      };
-      const program = gl.createProgram();
-      gl.attachShader(program, compile(gl.VERTEX_SHADER,
-        '#version 300 es\nin vec2 at; void main() { gl_Position = vec4(at, 0.0, 1.0); }'));
-      gl.attachShader(program, compile(gl.FRAGMENT_SHADER, '#version 300 es\nprecision highp float;\n' +
-        'uniform highp sampler2D picture; out vec4 colour;\nvoid main() {\n' +
-        '  ivec2 at = ivec2(gl_FragCoord.xy);\n' +
-        '  colour = texelFetch(picture, ivec2(at.x, textureSize(picture, 0).y - 1 - at.y), 0);\n}'));
-      gl.bindAttribLocation(program, 0, 'at');
-      gl.linkProgram(program);
-      if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return false;
-      gl.useProgram(program);
-      // One triangle over the whole viewport.
-      gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
-      gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 3, -1, -1, 3]), gl.STATIC_DRAW);
-      gl.enableVertexAttribArray(0);
-      gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
-      texture = gl.createTexture();
-      gl.bindTexture(gl.TEXTURE_2D, texture);
-      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
-      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
-      gl.disable(gl.DITHER);
-      textureWidth = textureHeight = 0;
-      return true;
-    };
-    if (!build()) return null;
-    const onLost = (event) => { event.preventDefault(); lost = true; };
-    const onRestored = () => { lost = !build(); };
-    canvas.addEventListener('webglcontextlost', onLost);
-    canvas.addEventListener('webglcontextrestored', onRestored);
-    return {
-      name: 'webgl',
-      show(bytes, at, width, height) {
-        if (lost) return;
-        if (width !== textureWidth || height !== textureHeight) {
-          gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
-          gl.viewport(0, 0, width, height);
-          textureWidth = width;
-          textureHeight = height;
-        }
-        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, bytes, at);
-        gl.drawArrays(gl.TRIANGLES, 0, 3);
-      },
-      finish() { gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4)); },
-      release() {
-        canvas.removeEventListener('webglcontextlost', onLost);
-        canvas.removeEventListener('webglcontextrestored', onRestored);
-        const extension = gl.getExtension('WEBGL_lose_context');
-        if (extension) extension.loseContext();
-      },
-    };
   },
 
   // Opens the sound output on the page's audio context (made at the user's
