@@ -79,6 +79,8 @@ runs_quietly_and_ends_on_sigterm() {
 # stops (within 15 s: the client may take seconds to start on a busy
 # machine); the client ends and the focus comes back: the drawing resumes.
 focus_elsewhere_and_back() { # [take_focus...]
+    local covered
+    covered=$(picture_box "$work/shot.png")
     "${as_user[@]}" env WAYLAND_DISPLAY="$socket" weston-flower >"$work/other.log" 2>&1 &
     other_pid=$!
     sleep 1
@@ -90,8 +92,13 @@ focus_elsewhere_and_back() { # [take_focus...]
     stop "$other_pid"
     screen_changes 10 || fail "no drawing once the focus came back"
     check_scene "wayland-$case_name-refocused"
-    echo "focus back: drawing again"
+    [ "$(picture_box "$work/shot.png")" = "$covered" ] ||
+        fail "focus back: the picture at $(picture_box "$work/shot.png"), not at $covered as before"
+    echo "focus back: drawing again, the picture where it was ($covered)"
 }
+
+# Where a screenshot's picture lies: the box left once black is trimmed.
+picture_box() { convert "$1" -bordercolor black -border 1 -fuzz 8% -trim -format '%@' info:; }
 
 # Escape, typed into the compositor's X window (which has the X input
 # focus), ends the demo with 0 and nothing on stderr.

@@ -365,8 +365,10 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
         switch (event.window.event) {
             // Shown counts as activation: with no window manager (a bare X
             // server) no focus event ever comes.
-            case SDL_WINDOWEVENT_SHOWN:
             case SDL_WINDOWEVENT_FOCUS_GAINED:
+                sdl::regain_fullscreen(&state.screen);
+                [[fallthrough]];
+            case SDL_WINDOWEVENT_SHOWN:
             case SDL_WINDOWEVENT_RESTORED:
                 *message = kMessageActivateApp;
                 *wparam = 1;

@@ -222,4 +222,10 @@ void switch_fullscreen(Screen* screen) {
     screen->windowed = !screen->windowed;
 }
 
+void regain_fullscreen(Screen* screen) {
+    if (!screen->window || !screen->fullscreen_requested) return;
+    if (SDL_GetWindowFlags(screen->window) & SDL_WINDOW_FULLSCREEN) return;
+    SDL_SetWindowFullscreen(screen->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
 }  // namespace platform::sdl

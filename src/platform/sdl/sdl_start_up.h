@@ -73,5 +73,8 @@ bool is_fullscreen_switch(const SDL_Event& event);
 // Between the whole screen and a window; the picture follows the window's
 // size by itself (the renderer's logical size letterboxes it).
 void switch_fullscreen(Screen* screen);
+// With the focus back: fullscreen asked for again where the window manager
+// dropped it while another window had the focus (sway does).
+void regain_fullscreen(Screen* screen);
 
 }  // namespace platform::sdl
