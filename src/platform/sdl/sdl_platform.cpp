@@ -362,13 +362,12 @@ int32_t peek_message(Handle, uint32_t* message, uintptr_t* wparam, intptr_t* lpa
             return 1;
         }
         if (event.type != SDL_WINDOWEVENT) continue;
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) sdl::regain_fullscreen(&state.screen);
         switch (event.window.event) {
             // Shown counts as activation: with no window manager (a bare X
             // server) no focus event ever comes.
-            case SDL_WINDOWEVENT_FOCUS_GAINED:
-                sdl::regain_fullscreen(&state.screen);
-                [[fallthrough]];
             case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
             case SDL_WINDOWEVENT_RESTORED:
                 *message = kMessageActivateApp;
                 *wparam = 1;
