@@ -15,7 +15,18 @@ wine_prepare_saver() { # case
     orvo_command=("${wine[@]}" orvo.scr)
 }
 
-wine_message_box() { xdotool search --name '^Orvo$' >/dev/null 2>&1; }
+wine_message_box() { xdotool search --onlyvisible --name '^Orvo$' >/dev/null 2>&1; }
+
+# Return, pressed again each second for up to 10 s until the program ends:
+# the box can be on the screen a moment before it takes keys.
+wine_answer_message_box() {
+    local tries
+    for tries in 1 2 3 4 5 6 7 8 9 10; do
+        xdotool key Return || return 1
+        sleep 1
+        gone "$orvo_pid" && return 0
+    done
+}
 
 check_screensaver() {
     group "orvo.scr /s: the scene until the mouse moves"
@@ -64,7 +75,7 @@ check_screensaver() {
     if start_x 640x480x24; then
         start_orvo
         if while_alive=$orvo_pid wait_until 60 wine_message_box; then
-            xdotool key Return || fail "xdotool could not answer the message box"
+            wine_answer_message_box || fail "xdotool could not answer the message box"
             orvo_exit 10 && expect_exit_code 0 "after the settings box was answered"
         else
             fail "no message box named Orvo within 60 s: $(head -c 600 "$work/stderr")"
